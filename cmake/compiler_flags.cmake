@@ -1,0 +1,23 @@
+# Warnings as errors for the program's own code; sanitizers for the
+# native sanitizer build; static runtime for the Windows builds so that the
+# executables import only system DLLs.
+function(padscope_strict_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /WX)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+  endif()
+endfunction()
+
+if(PADSCOPE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(MINGW)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+endif()
+
+if(MSVC)
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+endif()

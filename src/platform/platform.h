@@ -1,0 +1,84 @@
+// The one seam between the portable report engine and the system it runs
+// on. platform_win32.cpp implements it with the Win32 API and structured
+// exception handling; platform_posix.cpp with dlopen and signal handlers,
+// so that the engine and its tests run on the Linux build host too.
+// Nothing here names a Windows type.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace platform {
+
+// ---- Fault guard -----------------------------------------------------------
+
+// A guarded call: a plain function and its argument. The function must hold
+// no objects with destructors: after a fault the stack is abandoned, not
+// unwound through C++ frames.
+using GuardedFunction = void (*)(void* argument);
+
+struct GuardOutcome {
+  bool faulted;    // an exception or processor fault reached the guard
+  uint32_t code;   // its exception code (Windows) or signal number (posix)
+};
+
+// Runs function(argument) under a guard that accepts every exception that
+// the code inside does not handle itself: processor faults (access
+// violation, illegal instruction, division by zero) and exceptions raised
+// by software, C++ exceptions included. Guards nest; each catches what is
+// raised on its own thread inside its own call. Safe to call on any thread.
+GuardOutcome RunGuarded(GuardedFunction function, void* argument);
+
+// ---- Libraries -------------------------------------------------------------
+
+using LibraryHandle = void*;
+
+// Loads a library by file name with the system's search order (Windows:
+// LoadLibraryW; posix: dlopen, searching LD_LIBRARY_PATH). Null on failure;
+// then LastErrorCode() tells why.
+LibraryHandle LoadLibraryNamed(const char16_t* fileName);
+
+// Releases a library loaded by LoadLibraryNamed; true on success.
+bool ReleaseLibrary(LibraryHandle library);
+
+// Address of an exported entry point, or null.
+void* FindEntryPoint(LibraryHandle library, const char* exportName);
+
+// The calling thread's last error code (Windows: GetLastError; posix: the
+// Windows code that corresponds to the last failure of this seam, 126 when
+// a library file was not found).
+uint32_t LastErrorCode();
+
+// Writes the full path of a loaded library into out (capacity units,
+// including the terminator) with the semantics of GetModuleFileNameW:
+// returns the number of units written without the terminator, 0 on failure,
+// and the capacity when the path was cut.
+uint32_t LibraryFileName(LibraryHandle library, char16_t* out, uint32_t capacity);
+
+// The same for the operating system's own core library (Windows: the file
+// of KERNEL32; posix: a stand-in whose version tells the kernel release).
+uint32_t SystemLibraryFileName(char16_t* out, uint32_t capacity);
+
+// ---- Version resources -----------------------------------------------------
+
+// Receives one found value: the index of its key in the key list and the
+// text, valid only during the call.
+using VersionValueSink = void (*)(void* context, size_t keyIndex, const char16_t* value);
+
+// Reads the version resource of the file at path and, for each key name in
+// order (for example u"FileVersion"), looks up
+// "\StringFileInfo\<language><codepage>\<key>" with the first translation
+// pair; calls sink for each key that is found, in key order. Keys that are
+// not found are skipped silently. All memory is allocated and freed inside.
+void ReadVersionStrings(const char16_t* path, const char16_t* const* keyNames, size_t keyCount,
+                        VersionValueSink sink, void* context);
+
+// ---- Memory ----------------------------------------------------------------
+
+// Allocates zeroed memory of `bytes` whose end lies at a page boundary
+// followed by a no-access page, so that a write past the end faults instead
+// of corrupting memory. Null on failure. Free with FreeGuarded.
+void* AllocateGuarded(size_t bytes);
+void FreeGuarded(void* memory, size_t bytes);
+
+}  // namespace platform

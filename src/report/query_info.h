@@ -1,0 +1,22 @@
+// Every question the report puts to the Wintab library. Both operations
+// leave the answer in queryBuffer / lastQuerySize and echo each byte count
+// the library returns as "{%3u} ". With safeMode set every library call is
+// guarded: a fault costs the row ("<exception>"), not the report.
+#pragma once
+
+#include <cstdint>
+
+struct DialogState;
+
+// Asks WTInfoW(category, index): a size probe with a null buffer first
+// (unless noNullBuffer), then the real call into the cleared queryBuffer.
+// A size probe above the buffer's 131072 bytes skips the real call and says
+// so in the row. Requires infoEntry.
+void QueryInfo(DialogState& state, uint32_t category, uint32_t index);
+
+// Asks the availability question WTInfoW(0, 0, NULL); leaves its count in
+// lastQuerySize and does not touch queryBuffer. Requires infoEntry.
+void ProbeInterface(DialogState& state);
+
+// Written in the row when the size probe asks for more than the buffer holds.
+inline constexpr char16_t kAnswerTooLargeFormat[] = u"<too large for the 131072-byte buffer>";
