@@ -19,6 +19,9 @@
 
 namespace textformat {
 
+// The longest piece one call produces, terminator included.
+inline constexpr size_t kPieceUnitLimit = 1024;
+
 enum class ArgKind : uint8_t { Unsigned, Signed, Text };
 
 struct FormatArg {

@@ -41,6 +41,11 @@ void AppendByte(DialogState& state);           // 1 byte:  "%u [0x%02x]"
 void AppendBool(DialogState& state);           // 4 bytes: TRUE / FALSE
 void AppendFlagSet(DialogState& state, uint32_t value, const FlagSet& set);
 void AppendPacketDataFlags(DialogState& state, uint32_t value);
+
+// The flag rows of the device and cursor sections: the answer-size rule with
+// 4, then the set (or the packet-data set) with the answer's 32-bit value.
+void AppendFlagSetAnswer(DialogState& state, const FlagSet& set);
+void AppendPacketDataAnswer(DialogState& state);
 void AppendUintArray(DialogState& state);      // "[%3u]" then " %u" each
 void AppendQuotedText(DialogState& state);     // "\"%s\"", any nonzero size
 void AppendNotDisplayed(DialogState& state);   // "<display not impl>", any nonzero size

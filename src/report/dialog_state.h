@@ -11,7 +11,7 @@
 
 inline constexpr size_t kReportTextUnits = 131073;
 inline constexpr size_t kQueryBufferBytes = wintab::kMaxAnswerBytes;
-inline constexpr size_t kPieceLimitUnits = 1024;  // per Append, terminator included
+inline constexpr size_t kPieceLimitUnits = textformat::kPieceUnitLimit;  // per Append, terminator included
 
 // Written once where the report text runs out of room.
 inline constexpr char16_t kReportFullMarker[] = u"<report full>";

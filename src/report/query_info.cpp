@@ -1,0 +1,80 @@
+#include "report/query_info.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+#include "report/dialog_state.h"
+
+namespace {
+
+// One call into the library, made under the Safe Mode guard. It holds no
+// object with a destructor: after a fault the guard abandons this frame.
+struct LibraryCall {
+  wintab::WTInfoWEntry entry;
+  uint32_t category;
+  uint32_t index;
+  void* output;
+  uint32_t answer;
+};
+
+void CallLibrary(void* argument) {
+  auto* call = static_cast<LibraryCall*>(argument);
+  call->answer = call->entry(call->category, call->index, call->output);
+}
+
+// Asks the library once; false when a fault was contained by the guard
+// (Safe Mode) — without Safe Mode a fault travels on to the worker's guard.
+bool AskLibrary(DialogState& state, uint32_t category, uint32_t index, void* output, uint32_t& answer) {
+  LibraryCall call{state.infoEntry, category, index, output, 0};
+  if (state.safeMode) {
+    if (platform::RunGuarded(&CallLibrary, &call).faulted) return false;
+  } else {
+    CallLibrary(&call);
+  }
+  answer = call.answer;
+  return true;
+}
+
+void EchoCount(DialogState& state, uint32_t count) { Append(state, u"{%3u} ", count); }
+
+}  // namespace
+
+void QueryInfo(DialogState& state, uint32_t category, uint32_t index) {
+  state.lastQuerySize = 0;
+  std::memset(state.queryBuffer, 0, sizeof(state.queryBuffer));
+
+  uint32_t answer = 0;
+  if (!state.noNullBuffer) {
+    if (!AskLibrary(state, category, index, nullptr, answer)) {
+      Append(state, u"<exception>");
+      return;
+    }
+    state.lastQuerySize = answer;
+    EchoCount(state, answer);
+    if (answer == 0) return;
+    if (answer > sizeof(state.queryBuffer)) {
+      // The library would write past the buffer; its answer is not asked.
+      state.lastQuerySize = 0;
+      Append(state, kAnswerTooLargeFormat);
+      return;
+    }
+  }
+  if (!AskLibrary(state, category, index, state.queryBuffer, answer)) {
+    state.lastQuerySize = 0;
+    Append(state, u"<exception>");
+    return;
+  }
+  state.lastQuerySize = answer;
+  EchoCount(state, answer);
+}
+
+void ProbeInterface(DialogState& state) {
+  state.lastQuerySize = 0;
+  uint32_t answer = 0;
+  if (!AskLibrary(state, wintab::kAvailability, 0, nullptr, answer)) {
+    Append(state, u"<exception>");
+    return;
+  }
+  state.lastQuerySize = answer;
+  EchoCount(state, answer);
+}

@@ -1,0 +1,269 @@
+#include "report/report_driver.h"
+
+#include <cstdint>
+
+#include "format/context_format.h"
+#include "format/value_format.h"
+#include "platform/platform.h"
+#include "report/dialog_state.h"
+#include "report/query_info.h"
+#include "report/report_sections.h"
+
+#if UINTPTR_MAX > 0xFFFFFFFFu
+const char16_t kReportHeader[] = u"PADSCOPE x64 - 2.6.1.0";
+#else
+const char16_t kReportHeader[] = u"PADSCOPE x86 - 2.6.1.0";
+#endif
+const char16_t kCopyrightNotice[] = u"Copyright (C) 2026 The PADSCOPE developers. Free to use and share.";
+
+namespace {
+
+using namespace wintab;
+
+constexpr uint32_t kSystemPathUnits = 261;  // 260 for the path and its NUL, one spare
+constexpr uint32_t kLibraryPathUnits = kQueryBufferBytes / sizeof(char16_t);
+
+// Pointers print as "0x%08x" in the 32-bit build and with all sixteen digits
+// in the 64-bit build, where eight would drop the upper half.
+void AppendAddress(DialogState& state, const void* address) {
+  const uint64_t value = reinterpret_cast<uintptr_t>(address);
+  if constexpr (sizeof(void*) > 4) {
+    Append(state, u"0x%08x%08x", static_cast<uint32_t>(value >> 32), static_cast<uint32_t>(value));
+  } else {
+    Append(state, u"0x%08x", static_cast<uint32_t>(value));
+  }
+}
+
+void AppendFoundValue(void* context, size_t, const char16_t* value) {
+  Append(*static_cast<DialogState*>(context), u"%s", value);
+}
+
+// The OS version row: the product version of the system's core library.
+void ReportSystemVersion(DialogState& state) {
+  Label(state, u"OS Version");
+  char16_t path[kSystemPathUnits] = {};
+  const uint32_t length = platform::SystemLibraryFileName(path, kSystemPathUnits - 1);
+  if (length >= 1 && length <= kSystemPathUnits - 2) {
+    static const char16_t* const keys[] = {u"ProductVersion"};
+    platform::ReadVersionStrings(path, keys, 1, &AppendFoundValue, &state);
+  }
+  NewLine(state);
+}
+
+// A row per key found: "FileVersion", then "CompanyName".
+void AppendLibraryVersionRow(void* context, size_t keyIndex, const char16_t* value) {
+  static const char16_t* const labels[] = {u"FileVersion", u"CompanyName"};
+  auto& state = *static_cast<DialogState*>(context);
+  Label(state, labels[keyIndex]);
+  Append(state, u"%s", value);
+}
+
+void ReportLibraryIdentity(DialogState& state, platform::LibraryHandle library) {
+  AppendAddress(state, library);
+  Label(state, u"GetModuleFileNameW()");
+  // The path goes into queryBuffer, as UTF-16; no query reads it afterwards
+  // without clearing the buffer first.
+  auto* path = reinterpret_cast<char16_t*>(state.queryBuffer);
+  if (platform::LibraryFileName(library, path, kLibraryPathUnits) == 0) {
+    Append(state, u"failed GLE=%u", platform::LastErrorCode());
+  } else {
+    const char16_t* quoted = path;
+    Append(state, u"\"%s\"", quoted);
+    static const char16_t* const keys[] = {u"FileVersion", u"CompanyName"};
+    platform::ReadVersionStrings(path, keys, 2, &AppendLibraryVersionRow, &state);
+  }
+  NewLine(state);
+}
+
+void ReportEntryPoints(DialogState& state, platform::LibraryHandle library) {
+  Label(state, u"WTInfoW()");
+  state.infoEntry = reinterpret_cast<WTInfoWEntry>(platform::FindEntryPoint(library, kInfoEntryName));
+  AppendAddress(state, reinterpret_cast<const void*>(state.infoEntry));
+  static const struct {
+    const char16_t* label;
+    const char* exportName;
+  } kOthers[] = {
+      {u"WTOpenW()", "WTOpenW"},
+      {u"WTClose()", "WTClose"},
+      {u"WTEnable()", "WTEnable"},
+      {u"WTPacketsGet()", "WTPacketsGet"},
+  };
+  for (const auto& entry : kOthers) {
+    Label(state, entry.label);
+    AppendAddress(state, platform::FindEntryPoint(library, entry.exportName));
+  }
+  NewLine(state);
+}
+
+// The library is loaded and released under the Safe Mode guard when it is
+// on; these carry the call and its result in plain data.
+struct LoadCall {
+  platform::LibraryHandle library;
+};
+void CallLoad(void* argument) {
+  static_cast<LoadCall*>(argument)->library = platform::LoadLibraryNamed(kLibraryFileName);
+}
+
+struct ReleaseCall {
+  platform::LibraryHandle library;
+  bool released;
+};
+void CallRelease(void* argument) {
+  auto* call = static_cast<ReleaseCall*>(argument);
+  call->released = platform::ReleaseLibrary(call->library);
+}
+
+// Runs a library call under the guard when Safe Mode is on; false when a
+// fault was contained (and "<exception>" written).
+bool CallGuardedWhenSafe(DialogState& state, platform::GuardedFunction function, void* argument) {
+  if (state.safeMode) {
+    if (platform::RunGuarded(function, argument).faulted) {
+      Append(state, u"<exception>");
+      return false;
+    }
+    return true;
+  }
+  function(argument);
+  return true;
+}
+
+// Interface rows; returns the device and cursor counts they report.
+struct InterfaceCounts {
+  uint32_t devices;
+  uint32_t cursors;
+};
+
+// A count is read whenever any bytes came back, also from an answer of the
+// wrong size (whose row shows the invalid-length message).
+uint32_t AnsweredCount(const DialogState& state) { return state.lastQuerySize != 0 ? AnswerUint32(state) : 0; }
+
+InterfaceCounts ReportInterface(DialogState& state) {
+  InterfaceCounts counts{};
+  NewLine(state);
+  Append(state, u"WTI_INTERFACE");
+  Label(state, u"IFC_WINTABID");
+  QueryInfo(state, WTI_INTERFACE, IFC_WINTABID);
+  AppendQuotedText(state);
+  Label(state, u"IFC_SPECVERSION");
+  QueryInfo(state, WTI_INTERFACE, IFC_SPECVERSION);
+  AppendVersion(state);
+  Label(state, u"IFC_IMPLVERSION");
+  QueryInfo(state, WTI_INTERFACE, IFC_IMPLVERSION);
+  AppendVersion(state);
+  Label(state, u"IFC_NDEVICES");
+  QueryInfo(state, WTI_INTERFACE, IFC_NDEVICES);
+  AppendUint(state);
+  counts.devices = AnsweredCount(state);
+  Label(state, u"IFC_NCURSORS");
+  QueryInfo(state, WTI_INTERFACE, IFC_NCURSORS);
+  AppendUint(state);
+  counts.cursors = AnsweredCount(state);
+  Label(state, u"IFC_NCONTEXTS");
+  QueryInfo(state, WTI_INTERFACE, IFC_NCONTEXTS);
+  AppendUint(state);
+  return counts;
+}
+
+// Both default contexts; returns the device that the system context names.
+uint32_t ReportDefaultContexts(DialogState& state) {
+  NewLine(state);
+  NewLine(state);
+  Append(state, u"WTI_DEFCONTEXT");
+  Label(state, u"(0)");
+  QueryInfo(state, WTI_DEFCONTEXT, 0);
+  AppendContext(state, nullptr);
+  NewLine(state);
+  Append(state, u"WTI_DEFSYSCTX");
+  Label(state, u"(0)");
+  QueryInfo(state, WTI_DEFSYSCTX, 0);
+  uint32_t contextDevice = 0;
+  AppendContext(state, &contextDevice);
+  NewLine(state);
+  return contextDevice;
+}
+
+// Once the text is full nothing more of a section could be shown, so the
+// loops stop there instead of asking a library that reports huge counts
+// for billions of rows nobody will see.
+void ReportDevices(DialogState& state, uint32_t deviceCount, uint32_t contextDevice) {
+  if (deviceCount == 0 && state.overrideCounts) {
+    NewLine(state);
+    Append(state, u"*** OVERRIDING IFC_NDEVICES ***");
+    deviceCount = 1;
+  }
+  bool contextDeviceSeen = false;
+  for (uint32_t n = 0; n < deviceCount && !ReportIsFull(state); ++n) {
+    ReportDevice(state, n);
+    if (n == contextDevice) contextDeviceSeen = true;
+  }
+  if (state.showContextDevice && !contextDeviceSeen && !ReportIsFull(state)) {
+    NewLine(state);
+    Append(state, u"*** OVERRIDE for WTI_DEFSYSCTX::lcDevice ***");
+    ReportDevice(state, contextDevice);
+  }
+  NewLine(state);
+}
+
+void ReportCursors(DialogState& state, uint32_t cursorCount) {
+  if (cursorCount == 0 && state.overrideCounts) {
+    NewLine(state);
+    Append(state, u"*** OVERRIDING IFC_NCURSORS ***");
+    cursorCount = 1;
+  }
+  for (uint32_t n = 0; n < cursorCount && !ReportIsFull(state); ++n) ReportCursor(state, n);
+}
+
+// Everything between the entry-point rows and the release.
+void ReportInterfaceAndSections(DialogState& state) {
+  if (state.infoEntry == nullptr) {
+    Append(state, u"Error: WTInfoW() not found");
+    NewLine(state);
+    return;
+  }
+  Label(state, u"WTInfoW(0,0,0)");
+  ProbeInterface(state);
+  NewLine(state);
+  if (state.lastQuerySize == 0 && !state.ignoreNullQuery) return;
+
+  const InterfaceCounts counts = ReportInterface(state);
+  const uint32_t contextDevice = ReportDefaultContexts(state);
+  ReportDevices(state, counts.devices, contextDevice);
+  ReportCursors(state, counts.cursors);
+}
+
+void ReleaseLibrary(DialogState& state, platform::LibraryHandle library) {
+  NewLine(state);
+  Label(state, u"FreeLibrary()");
+  ReleaseCall call{library, false};
+  if (CallGuardedWhenSafe(state, &CallRelease, &call)) {
+    Append(state, u"%s", call.released ? u"succeeded" : u"failed");
+  }
+}
+
+}  // namespace
+
+void RunReport(DialogState& state) {
+  Append(state, u"%s", kReportHeader);
+  NewLine(state);
+  Append(state, u"%s", kCopyrightNotice);
+  NewLine(state);
+  NewLine(state);
+
+  ReportSystemVersion(state);
+
+  Label(state, u"LoadLibrary(\"WINTAB32.DLL\")");
+  LoadCall load{nullptr};
+  CallGuardedWhenSafe(state, &CallLoad, &load);
+  if (load.library == nullptr) {
+    NewLine(state);
+    Append(state, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)",
+           platform::LastErrorCode());
+    NewLine(state);
+    return;
+  }
+
+  ReportLibraryIdentity(state, load.library);
+  ReportEntryPoints(state, load.library);
+  ReportInterfaceAndSections(state);
+  ReleaseLibrary(state, load.library);
+}
