@@ -1,0 +1,87 @@
+#include "cli_options.h"
+
+#include <cstring>
+
+const char kUsageText[] =
+    "Usage: padscope-report [options]\n"
+    "Loads WINTAB32.DLL, asks it everything it knows and writes the report\n"
+    "to standard output (UTF-8, CR LF line ends).\n"
+    "\n"
+    "Options (the dialog's check boxes, with the dialog's defaults):\n"
+    "  --no-safe-mode       do not guard calls into the library (\"Safe Mode\" off)\n"
+    "  --no-null-buffer     no size probe with a null buffer (\"No null-buffer\")\n"
+    "  --override-counts    report device 0 and cursor 0 when the counts are 0\n"
+    "                       (\"Override IFC_NDEVICES\")\n"
+    "  --no-context-device  do not add the system context's device\n"
+    "                       (\"Display CTX device\" off)\n"
+    "  --ignore-probe       go on when WTInfo(0,0,0) answers 0\n"
+    "                       (\"Ignore WTInfo(0,0,0)\")\n"
+    "  --utf16              write the report as UTF-16LE instead of UTF-8\n"
+    "  --help               show this text\n"
+    "  --version            show the version\n"
+    "\n"
+    "Exit codes:\n"
+    "  0  the report is complete\n"
+    "  2  a bad command line; nothing was run\n"
+    "  3  the library could not be loaded or has no WTInfoW\n"
+    "  4  the availability probe WTInfo(0,0,0) answered 0 (and was not ignored)\n"
+    "  5  the report ended in <hung>\n"
+    "  6  the report ended in <hard exception>\n"
+    "  7  one or more rows read <exception>\n";
+
+const char kVersionText[] = "padscope-report 2.6.1.0\n";
+
+namespace {
+
+struct Switch {
+  const char* name;
+  bool ReportOptions::*field;
+  bool value;
+};
+
+constexpr Switch kSwitches[] = {
+    {"--no-safe-mode", &ReportOptions::safeMode, false},
+    {"--no-null-buffer", &ReportOptions::noNullBuffer, true},
+    {"--override-counts", &ReportOptions::overrideCounts, true},
+    {"--no-context-device", &ReportOptions::showContextDevice, false},
+    {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
+    {"--utf16", &ReportOptions::utf16, true},
+};
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
+  ParsedCommandLine parsed;
+  bool help = false;
+  bool version = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* argument = argv[i];
+    if (std::strcmp(argument, "--help") == 0) {
+      help = true;
+      continue;
+    }
+    if (std::strcmp(argument, "--version") == 0) {
+      version = true;
+      continue;
+    }
+    bool known = false;
+    for (const Switch& option : kSwitches) {
+      if (std::strcmp(argument, option.name) == 0) {
+        parsed.options.*option.field = option.value;
+        known = true;
+        break;
+      }
+    }
+    if (known) continue;
+    parsed.action = CliAction::Fail;
+    parsed.error = argument[0] == '-' ? std::string("padscope-report: unknown option '") + argument + "'"
+                                      : std::string("padscope-report: unexpected argument '") + argument + "'";
+    return parsed;
+  }
+  if (help) {
+    parsed.action = CliAction::ShowHelp;
+  } else if (version) {
+    parsed.action = CliAction::ShowVersion;
+  }
+  return parsed;
+}

@@ -1,0 +1,27 @@
+// Command-line options of padscope-report: one switch per check box of the
+// dialog, with the dialog's defaults.
+#pragma once
+
+#include <string>
+
+struct ReportOptions {
+  bool safeMode = true;
+  bool noNullBuffer = false;
+  bool overrideCounts = false;
+  bool showContextDevice = true;
+  bool ignoreNullQuery = false;
+  bool utf16 = false;
+};
+
+enum class CliAction { RunTest, ShowHelp, ShowVersion, Fail };
+
+struct ParsedCommandLine {
+  CliAction action = CliAction::RunTest;
+  ReportOptions options;
+  std::string error;  // one line, for CliAction::Fail
+};
+
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
+
+extern const char kUsageText[];
+extern const char kVersionText[];

@@ -1,0 +1,51 @@
+// padscope-report: the report of one test on standard output, for scripts.
+#include <cstdio>
+#include <cstdlib>
+
+#include "cli_options.h"
+#include "report/dialog_state.h"
+#include "report_outcome.h"
+#include "utf8_output.h"
+#include "watched_test.h"
+
+int main(int argc, char** argv) {
+  const ParsedCommandLine command = ParseCommandLine(argc, argv);
+  switch (command.action) {
+    case CliAction::Fail:
+      std::fprintf(stderr, "%s\n", command.error.c_str());
+      return kExitUsage;
+    case CliAction::ShowHelp:
+      std::fputs(kUsageText, stdout);
+      return kExitComplete;
+    case CliAction::ShowVersion:
+      std::fputs(kVersionText, stdout);
+      return kExitComplete;
+    case CliAction::RunTest:
+      break;
+  }
+
+  DialogState* state = NewDialogState(nullptr);
+  if (state == nullptr) {
+    std::fputs("padscope-report: out of memory\n", stderr);
+    return 1;
+  }
+  const ReportOptions& options = command.options;
+  state->overrideCounts = options.overrideCounts;
+  state->safeMode = options.safeMode;
+  state->noNullBuffer = options.noNullBuffer;
+  state->showContextDevice = options.showContextDevice;
+  state->ignoreNullQuery = options.ignoreNullQuery;
+
+  bool hung = false;
+  const std::u16string report = RunWatchedTest(*state, hung);
+  const int code = ClassifyReport(report.data(), report.size());
+  if (!WriteReport(report.data(), report.size(), options.utf16)) return 1;
+  if (hung) {
+    // The stuck worker cannot be joined; end the process without running
+    // anything that could wait for it or touch what it holds.
+    std::fflush(nullptr);
+    std::_Exit(code);
+  }
+  DeleteDialogState(state);
+  return code;
+}

@@ -1,0 +1,106 @@
+#include "watched_test.h"
+
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "report/dialog_state.h"
+#include "report/report_driver.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <time.h>
+#endif
+
+namespace {
+
+constexpr uint32_t kWatchdogPeriodMs = 1000;
+
+void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
+
+// The worker's whole life: the report under the guard that catches what
+// escapes it, then the final line break and terminator.
+void WorkerBody(DialogState& state) {
+  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, u"<hard exception>");
+  AppendFinalLineBreak(state);
+  TerminateReport(state);
+}
+
+// The watchdog reads what the worker writes without a lock: it only
+// compares the counter with its previous reading.
+int32_t ReadProgress(const DialogState& state) {
+  return *static_cast<const volatile int32_t*>(&state.progressCount);
+}
+const char16_t* ReadWritePosition(const DialogState& state) {
+  return *static_cast<char16_t* const volatile*>(&state.writePosition);
+}
+
+#ifdef _WIN32
+DWORD WINAPI WorkerMain(void* argument) {
+  WorkerBody(*static_cast<DialogState*>(argument));
+  return 0;
+}
+
+struct Worker {
+  HANDLE handle = nullptr;
+  bool Start(DialogState& state) {
+    handle = CreateThread(nullptr, 0, &WorkerMain, &state, 0, nullptr);
+    return handle != nullptr;
+  }
+  bool WaitEnded(uint32_t milliseconds) { return WaitForSingleObject(handle, milliseconds) == WAIT_OBJECT_0; }
+  void Close() { CloseHandle(handle); }
+};
+#else
+void* WorkerMain(void* argument) {
+  WorkerBody(*static_cast<DialogState*>(argument));
+  return nullptr;
+}
+
+struct Worker {
+  pthread_t thread{};
+  bool Start(DialogState& state) { return pthread_create(&thread, nullptr, &WorkerMain, &state) == 0; }
+  bool WaitEnded(uint32_t milliseconds) {
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += milliseconds / 1000;
+    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
+    if (deadline.tv_nsec >= 1000000000L) {
+      deadline.tv_sec += 1;
+      deadline.tv_nsec -= 1000000000L;
+    }
+    return pthread_timedjoin_np(thread, nullptr, &deadline) == 0;
+  }
+  void Close() {}
+};
+#endif
+
+}  // namespace
+
+std::u16string RunWatchedTest(DialogState& state, bool& hung) {
+  hung = false;
+  ResetReport(state);
+  Worker worker;
+  if (worker.Start(state)) {
+    for (;;) {
+      if (worker.WaitEnded(kWatchdogPeriodMs)) {
+        worker.Close();
+        return std::u16string(state.ReportText, ReportLength(state));
+      }
+      const int32_t progress = ReadProgress(state);
+      if (progress != state.lastSeenProgress) {
+        state.lastSeenProgress = progress;
+        continue;
+      }
+      break;
+    }
+  }
+  // No progress for a whole period (or no worker at all): the text so far
+  // ends in "<hung>". The worker may still be stuck inside the library, so
+  // the record is not written again; the text is copied instead.
+  hung = true;
+  const char16_t* end = ReadWritePosition(state);
+  std::u16string text(static_cast<const char16_t*>(state.ReportText), end);
+  text += u"<hung>\r\n";
+  return text;
+}

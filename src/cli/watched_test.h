@@ -1,0 +1,14 @@
+// One test as the dialog's "Do Test" runs it: the report driver on a worker
+// thread under the outermost guard ("<hard exception>"), watched once a
+// second ("<hung>").
+#pragma once
+
+#include <string>
+
+struct DialogState;
+
+// Runs one test with the option flags already set in state and returns the
+// finished report text, final CR LF included. When the worker hangs, the
+// text is what it had written, "<hung>" and CR LF; the stuck worker is left
+// behind and the caller must end the process without waiting for it.
+std::u16string RunWatchedTest(DialogState& state, bool& hung);
