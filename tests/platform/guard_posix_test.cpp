@@ -1,0 +1,249 @@
+// The fault guard on a posix host: real processor faults raised inside a
+// guarded call end at that call's guard, on that thread, and the thread
+// goes on.
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "platform/platform.h"
+#include "posix_faults.h"
+
+namespace {
+
+constexpr uint32_t kCppExceptionCode = 0xE06D7363u;
+
+// A page that exists in the address space but may not be touched.
+struct NoAccessPage {
+  NoAccessPage() {
+    address = mmap(nullptr, static_cast<size_t>(getpagesize()), PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  }
+  ~NoAccessPage() { munmap(address, static_cast<size_t>(getpagesize())); }
+  void* address;
+};
+
+// A shared mapping of an empty file: reading it raises SIGBUS.
+struct BeyondEndOfFile {
+  BeyondEndOfFile() {
+    file = std::tmpfile();
+    address = mmap(nullptr, static_cast<size_t>(getpagesize()), PROT_READ, MAP_SHARED, fileno(file), 0);
+  }
+  ~BeyondEndOfFile() {
+    munmap(address, static_cast<size_t>(getpagesize()));
+    std::fclose(file);
+  }
+  std::FILE* file;
+  void* address;
+};
+
+void DoNothing(void*) {}
+
+void SetFlag(void* flag) { *static_cast<bool*>(flag) = true; }
+
+void ThrowRuntimeError(void*) { throw std::runtime_error("thrown inside the guard"); }
+
+void ThrowInteger(void*) { throw 42; }
+
+TEST(guard, reports_a_clean_call_as_not_faulted_and_runs_it) {
+  bool ran = false;
+  const platform::GuardOutcome outcome = platform::RunGuarded(SetFlag, &ran);
+  EXPECT_FALSE(outcome.faulted);
+  EXPECT_EQ(outcome.code, 0u);
+  EXPECT_TRUE(ran);
+}
+
+TEST(guard, catches_each_kind_of_processor_fault_with_its_signal) {
+  NoAccessPage noAccess;
+  BeyondEndOfFile beyondEnd;
+  ASSERT_NE(noAccess.address, MAP_FAILED);
+  ASSERT_NE(beyondEnd.address, MAP_FAILED);
+  struct Row {
+    const char* name;
+    platform::GuardedFunction function;
+    void* argument;
+    int signalNumber;
+  };
+  const Row rows[] = {
+      {"write to null", FaultWriteTo, nullptr, SIGSEGV},
+      {"read of a no-access page", FaultReadFrom, noAccess.address, SIGSEGV},
+      {"write to a no-access page", FaultWriteTo, noAccess.address, SIGSEGV},
+      {"read beyond the end of a mapped file", FaultReadFrom, beyondEnd.address, SIGBUS},
+      {"illegal instruction", FaultIllegalInstruction, nullptr, SIGILL},
+      {"integer division by zero", FaultDivideByZero, nullptr, SIGFPE},
+  };
+  // Twice, so that each fault is also caught after an earlier one.
+  for (int round = 0; round < 2; ++round) {
+    for (size_t i = 0; i < std::size(rows); ++i) {
+      const platform::GuardOutcome outcome = platform::RunGuarded(rows[i].function, rows[i].argument);
+      EXPECT_TRUE(outcome.faulted) << "row " << i << " (" << rows[i].name << "), round " << round;
+      EXPECT_EQ(outcome.code, static_cast<uint32_t>(rows[i].signalNumber))
+          << "row " << i << " (" << rows[i].name << "), round " << round;
+      bool ran = false;
+      EXPECT_FALSE(platform::RunGuarded(SetFlag, &ran).faulted) << "row " << i;
+      EXPECT_TRUE(ran) << "the thread did not go on after row " << i << " (" << rows[i].name << ")";
+    }
+  }
+}
+
+TEST(guard, catches_cpp_exceptions_with_the_cpp_exception_code) {
+  struct Row {
+    const char* name;
+    platform::GuardedFunction function;
+  };
+  const Row rows[] = {{"std::runtime_error", ThrowRuntimeError}, {"int", ThrowInteger}};
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const platform::GuardOutcome outcome = platform::RunGuarded(rows[i].function, nullptr);
+    EXPECT_TRUE(outcome.faulted) << "row " << i << " (" << rows[i].name << ")";
+    EXPECT_EQ(outcome.code, kCppExceptionCode) << "row " << i << " (" << rows[i].name << ")";
+  }
+}
+
+// What an outer guarded call saw of its inner guards.
+struct NestedRecord {
+  platform::GuardOutcome innerFault;
+  platform::GuardOutcome innerException;
+  platform::GuardOutcome innerClean;
+  bool reachedEnd;
+  bool faultAfterInner;
+};
+
+void OuterBody(void* argument) {
+  auto* record = static_cast<NestedRecord*>(argument);
+  record->innerFault = platform::RunGuarded(FaultWriteTo, nullptr);
+  record->innerException = platform::RunGuarded(ThrowRuntimeError, nullptr);
+  record->innerClean = platform::RunGuarded(DoNothing, nullptr);
+  record->reachedEnd = true;
+  if (record->faultAfterInner) FaultIllegalInstruction(nullptr);
+}
+
+TEST(guard, nested_guards_each_catch_what_is_raised_inside_their_own_call) {
+  for (const bool faultAfterInner : {false, true}) {
+    NestedRecord record{};
+    record.faultAfterInner = faultAfterInner;
+    const platform::GuardOutcome outer = platform::RunGuarded(OuterBody, &record);
+    const char* name = faultAfterInner ? "outer faults after the inner guards" : "outer ends normally";
+    EXPECT_TRUE(record.innerFault.faulted) << name;
+    EXPECT_EQ(record.innerFault.code, static_cast<uint32_t>(SIGSEGV)) << name;
+    EXPECT_TRUE(record.innerException.faulted) << name;
+    EXPECT_EQ(record.innerException.code, kCppExceptionCode) << name;
+    EXPECT_FALSE(record.innerClean.faulted) << name;
+    EXPECT_TRUE(record.reachedEnd) << name;
+    EXPECT_EQ(outer.faulted, faultAfterInner) << name;
+    EXPECT_EQ(outer.code, faultAfterInner ? static_cast<uint32_t>(SIGILL) : 0u) << name;
+  }
+}
+
+// Three levels deep: the fault in the innermost call must not reach the
+// two outer ones.
+void Level3(void*) { FaultDivideByZero(nullptr); }
+void Level2(void* outcome) { *static_cast<platform::GuardOutcome*>(outcome) = platform::RunGuarded(Level3, nullptr); }
+void Level1(void* outcome) {
+  platform::GuardOutcome level2Outcome = platform::RunGuarded(Level2, outcome);
+  if (level2Outcome.faulted) throw std::logic_error("the fault escaped to level 2");
+}
+
+TEST(guard, a_fault_three_levels_deep_stops_at_the_innermost_guard) {
+  platform::GuardOutcome innermost{false, 0};
+  const platform::GuardOutcome outermost = platform::RunGuarded(Level1, &innermost);
+  EXPECT_FALSE(outermost.faulted);
+  EXPECT_TRUE(innermost.faulted);
+  EXPECT_EQ(innermost.code, static_cast<uint32_t>(SIGFPE));
+}
+
+struct OverflowResult {
+  platform::GuardOutcome first;
+  platform::GuardOutcome second;
+  bool wentOn;
+};
+
+void* OverflowTwice(void* argument) {
+  auto* result = static_cast<OverflowResult*>(argument);
+  result->first = platform::RunGuarded(FaultOverflowStack, nullptr);
+  result->second = platform::RunGuarded(FaultOverflowStack, nullptr);
+  bool ran = false;
+  result->wentOn = !platform::RunGuarded(SetFlag, &ran).faulted && ran;
+  return nullptr;
+}
+
+TEST(guard, catches_a_stack_overflow_on_a_thread_with_a_small_stack) {
+  pthread_attr_t attributes;
+  ASSERT_EQ(pthread_attr_init(&attributes), 0);
+  ASSERT_EQ(pthread_attr_setstacksize(&attributes, 1 << 20), 0);
+  OverflowResult result{};
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, &attributes, OverflowTwice, &result), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+  EXPECT_TRUE(result.first.faulted);
+  EXPECT_EQ(result.first.code, static_cast<uint32_t>(SIGSEGV));
+  EXPECT_TRUE(result.second.faulted);
+  EXPECT_EQ(result.second.code, static_cast<uint32_t>(SIGSEGV));
+  EXPECT_TRUE(result.wentOn);
+}
+
+// Each thread alternates faults of different kinds, nested and flat, and
+// counts how many outcomes were exactly as expected.
+void FaultManyTimes(int iterations, std::atomic<int>* correct) {
+  NestedRecord record{};
+  for (int i = 0; i < iterations; ++i) {
+    switch (i % 4) {
+      case 0: {
+        const auto outcome = platform::RunGuarded(FaultWriteTo, nullptr);
+        if (outcome.faulted && outcome.code == static_cast<uint32_t>(SIGSEGV)) ++*correct;
+        break;
+      }
+      case 1: {
+        const auto outcome = platform::RunGuarded(FaultIllegalInstruction, nullptr);
+        if (outcome.faulted && outcome.code == static_cast<uint32_t>(SIGILL)) ++*correct;
+        break;
+      }
+      case 2: {
+        const auto outcome = platform::RunGuarded(ThrowInteger, nullptr);
+        if (outcome.faulted && outcome.code == kCppExceptionCode) ++*correct;
+        break;
+      }
+      default: {
+        record = NestedRecord{};
+        record.faultAfterInner = true;
+        const auto outer = platform::RunGuarded(OuterBody, &record);
+        if (outer.faulted && outer.code == static_cast<uint32_t>(SIGILL) && record.innerFault.faulted &&
+            record.reachedEnd) {
+          ++*correct;
+        }
+        break;
+      }
+    }
+  }
+}
+
+TEST(guard, survives_thousands_of_faults_on_several_threads) {
+  constexpr int kThreads = 4;
+  constexpr int kIterations = 4000;
+  std::atomic<int> correct{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) threads.emplace_back(FaultManyTimes, kIterations, &correct);
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(correct.load(), kThreads * kIterations);
+}
+
+// A fault outside every guard is not swallowed: the process dies of it,
+// also on a thread whose earlier guards have all returned.
+TEST(guard_death, a_fault_outside_any_guard_still_ends_the_process) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        platform::RunGuarded(FaultWriteTo, nullptr);
+        platform::RunGuarded(DoNothing, nullptr);
+        FaultWriteTo(nullptr);
+      },
+      "");
+}
+
+}  // namespace

@@ -1,0 +1,192 @@
+// Libraries, file names and version strings of the posix seam, against two
+// small shared objects built with the tests (FIXTURE_PATH exports version
+// strings, DEPENDENT_PATH only depends on it).
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/utsname.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace {
+
+constexpr uint32_t kErrorInsufficientBuffer = 122;
+constexpr uint32_t kErrorModuleNotFound = 126;
+constexpr uint32_t kErrorProcedureNotFound = 127;
+constexpr uint32_t kErrorBadImage = 193;
+
+// The build directory's paths are plain ASCII.
+std::u16string Widen(const std::string& text) {
+  std::u16string wide;
+  for (const char c : text) {
+    EXPECT_GE(static_cast<unsigned char>(c), 0x20) << "unexpected byte in " << text;
+    EXPECT_LT(static_cast<unsigned char>(c), 0x80) << "unexpected byte in " << text;
+    wide += static_cast<char16_t>(c);
+  }
+  return wide;
+}
+
+std::string Narrow(const std::u16string& text) {
+  std::string narrow;
+  for (const char16_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+  return narrow;
+}
+
+struct FoundValue {
+  size_t keyIndex;
+  std::u16string value;
+  bool operator==(const FoundValue&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const FoundValue& found) {
+  return out << "{" << found.keyIndex << ", \"" << Narrow(found.value) << "\"}";
+}
+
+void CollectValue(void* context, size_t keyIndex, const char16_t* value) {
+  static_cast<std::vector<FoundValue>*>(context)->push_back({keyIndex, value});
+}
+
+std::vector<FoundValue> ReadVersions(const std::u16string& path, std::vector<const char16_t*> keys) {
+  std::vector<FoundValue> found;
+  platform::ReadVersionStrings(path.c_str(), keys.data(), keys.size(), CollectValue, &found);
+  return found;
+}
+
+TEST(libraries, loads_by_plain_name_through_the_search_path_and_finds_exports) {
+  platform::LibraryHandle library = platform::LoadLibraryNamed(Widen(FIXTURE_FILE_NAME).c_str());
+  ASSERT_NE(library, nullptr) << "LD_LIBRARY_PATH should lead to " << FIXTURE_FILE_NAME;
+  auto* answer = reinterpret_cast<int (*)()>(platform::FindEntryPoint(library, "FixtureAnswer"));
+  ASSERT_NE(answer, nullptr);
+  EXPECT_EQ(answer(), 4711);
+  EXPECT_EQ(platform::FindEntryPoint(library, "NoSuchExport"), nullptr);
+  EXPECT_EQ(platform::LastErrorCode(), kErrorProcedureNotFound);
+  EXPECT_TRUE(platform::ReleaseLibrary(library));
+}
+
+TEST(libraries, a_failed_load_tells_why_with_the_windows_code) {
+  const std::filesystem::path notALibrary = std::filesystem::temp_directory_path() / "padscope_not_a_library.so";
+  {
+    std::FILE* file = std::fopen(notALibrary.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("this is text, not a shared object\n", file);
+    std::fclose(file);
+  }
+  struct Row {
+    const char* name;
+    std::u16string fileName;
+    uint32_t code;
+  };
+  const Row rows[] = {
+      {"missing plain name", u"libpadscope_no_such_library.so", kErrorModuleNotFound},
+      {"missing absolute path", u"/nonexistent/dir/libpadscope_missing.so", kErrorModuleNotFound},
+      {"empty name", u"", kErrorModuleNotFound},
+      {"a file that is not a library", Widen(notALibrary.string()), kErrorBadImage},
+  };
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(platform::LoadLibraryNamed(rows[i].fileName.c_str()), nullptr) << "row " << i << " (" << rows[i].name << ")";
+    EXPECT_EQ(platform::LastErrorCode(), rows[i].code) << "row " << i << " (" << rows[i].name << ")";
+  }
+  std::filesystem::remove(notALibrary);
+}
+
+TEST(libraries, file_name_follows_the_cut_rules_of_a_module_file_name) {
+  platform::LibraryHandle library = platform::LoadLibraryNamed(Widen(FIXTURE_PATH).c_str());
+  ASSERT_NE(library, nullptr);
+  const std::u16string expected = Widen(std::filesystem::canonical(FIXTURE_PATH).string());
+  const uint32_t length = static_cast<uint32_t>(expected.size());
+  ASSERT_GT(length, 2u);
+
+  struct Row {
+    const char* name;
+    uint32_t capacity;
+    uint32_t result;     // what the call returns
+    uint32_t copied;     // path units before the terminator
+    bool cut;
+  };
+  const Row rows[] = {
+      {"room to spare", length + 5, length, length, false},
+      {"exactly enough", length + 1, length, length, false},
+      {"no room for the terminator", length, length, length - 1, true},
+      {"one unit short", length - 1, length - 1, length - 2, true},
+      {"terminator only", 1, 1, 0, true},
+  };
+  constexpr char16_t kPoison = 0x1111;
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    std::vector<char16_t> out(length + 8, kPoison);
+    const uint32_t result = platform::LibraryFileName(library, out.data(), row.capacity);
+    EXPECT_EQ(result, row.result) << "row " << i << " (" << row.name << ")";
+    EXPECT_EQ(std::u16string(out.data(), row.copied), expected.substr(0, row.copied)) << "row " << i << " (" << row.name << ")";
+    EXPECT_EQ(out[row.copied], 0) << "row " << i << " (" << row.name << "): terminator";
+    EXPECT_EQ(out[row.capacity], kPoison) << "row " << i << " (" << row.name << "): wrote past the capacity";
+    if (row.cut) {
+      EXPECT_EQ(platform::LastErrorCode(), kErrorInsufficientBuffer) << "row " << i << " (" << row.name << ")";
+    }
+  }
+  char16_t untouched = kPoison;
+  EXPECT_EQ(platform::LibraryFileName(library, &untouched, 0), 0u);
+  EXPECT_EQ(untouched, kPoison);
+  EXPECT_TRUE(platform::ReleaseLibrary(library));
+}
+
+TEST(libraries, system_library_file_name_is_the_kernel_release_file) {
+  const std::u16string expected = u"/proc/sys/kernel/osrelease";
+  char16_t out[64];
+  EXPECT_EQ(platform::SystemLibraryFileName(out, 64), expected.size());
+  EXPECT_EQ(std::u16string(out), expected);
+  EXPECT_EQ(platform::SystemLibraryFileName(out, 6), 6u);
+  EXPECT_EQ(std::u16string(out), expected.substr(0, 5));
+}
+
+TEST(version_strings, system_library_product_version_is_the_kernel_release) {
+  utsname names{};
+  ASSERT_EQ(uname(&names), 0);
+  const std::vector<FoundValue> found =
+      ReadVersions(u"/proc/sys/kernel/osrelease", {u"FileVersion", u"ProductVersion", u"CompanyName"});
+  const std::vector<FoundValue> expected = {{1, Widen(names.release)}};
+  EXPECT_EQ(found, expected);
+}
+
+TEST(version_strings, a_loaded_library_reports_the_keys_asked_in_key_order) {
+  platform::LibraryHandle library = platform::LoadLibraryNamed(Widen(FIXTURE_PATH).c_str());
+  ASSERT_NE(library, nullptr);
+  struct Row {
+    const char* name;
+    std::vector<const char16_t*> keys;
+    std::vector<FoundValue> expected;
+  };
+  const Row rows[] = {
+      {"file version and company", {u"FileVersion", u"CompanyName"}, {{0, u"7.4.2.19"}, {1, u"Test Tablets \u00c5B"}}},
+      {"a missing key is skipped", {u"FileVersion", u"LegalCopyright", u"CompanyName"},
+       {{0, u"7.4.2.19"}, {2, u"Test Tablets \u00c5B"}}},
+      {"key order, not table order", {u"ProductVersion", u"FileVersion"}, {{0, u"7.4"}, {1, u"7.4.2.19"}}},
+      {"a prefix of a key is not the key", {u"File", u"FileVersionX"}, {}},
+      {"no keys", {}, {}},
+  };
+  const std::u16string path = Widen(std::filesystem::canonical(FIXTURE_PATH).string());
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    EXPECT_EQ(ReadVersions(path, rows[i].keys), rows[i].expected) << "row " << i << " (" << rows[i].name << ")";
+  }
+  EXPECT_TRUE(platform::ReleaseLibrary(library));
+}
+
+TEST(version_strings, a_library_that_is_not_loaded_has_none_and_stays_unloaded) {
+  ASSERT_EQ(dlopen(DEPENDENT_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
+  EXPECT_EQ(ReadVersions(Widen(DEPENDENT_PATH), {u"FileVersion"}), std::vector<FoundValue>{});
+  EXPECT_EQ(dlopen(DEPENDENT_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
+  EXPECT_EQ(ReadVersions(u"/nonexistent/libnothing.so", {u"FileVersion"}), std::vector<FoundValue>{});
+}
+
+TEST(version_strings, a_dependency_strings_are_not_the_library_own) {
+  platform::LibraryHandle library = platform::LoadLibraryNamed(Widen(DEPENDENT_PATH).c_str());
+  ASSERT_NE(library, nullptr);
+  EXPECT_EQ(ReadVersions(Widen(DEPENDENT_PATH), {u"FileVersion", u"CompanyName"}), std::vector<FoundValue>{});
+  EXPECT_TRUE(platform::ReleaseLibrary(library));
+}
+
+}  // namespace
