@@ -1,0 +1,110 @@
+// padscope-report's command line and exit codes.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "report_outcome.h"
+#include "utf8_output.h"
+
+namespace {
+
+ParsedCommandLine Parse(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "padscope-report");
+  return ParseCommandLine(static_cast<int>(arguments.size()), arguments.data());
+}
+
+TEST(cli_options, defaults_are_the_dialogs_check_boxes) {
+  const ParsedCommandLine parsed = Parse({});
+  EXPECT_EQ(parsed.action, CliAction::RunTest);
+  EXPECT_TRUE(parsed.options.safeMode);
+  EXPECT_TRUE(parsed.options.showContextDevice);
+  EXPECT_FALSE(parsed.options.noNullBuffer);
+  EXPECT_FALSE(parsed.options.overrideCounts);
+  EXPECT_FALSE(parsed.options.ignoreNullQuery);
+  EXPECT_FALSE(parsed.options.utf16);
+}
+
+TEST(cli_options, each_switch_changes_its_own_flag_only) {
+  struct Row {
+    const char* option;
+    bool ReportOptions::*field;
+    bool expected;
+  };
+  const Row rows[] = {
+      {"--no-safe-mode", &ReportOptions::safeMode, false},
+      {"--no-null-buffer", &ReportOptions::noNullBuffer, true},
+      {"--override-counts", &ReportOptions::overrideCounts, true},
+      {"--no-context-device", &ReportOptions::showContextDevice, false},
+      {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
+      {"--utf16", &ReportOptions::utf16, true},
+  };
+  const ReportOptions defaults;
+  for (const Row& row : rows) {
+    const ParsedCommandLine parsed = Parse({row.option});
+    EXPECT_EQ(parsed.action, CliAction::RunTest) << row.option;
+    EXPECT_EQ(parsed.options.*row.field, row.expected) << row.option;
+    for (const Row& other : rows) {
+      if (other.field != row.field) {
+        EXPECT_EQ(parsed.options.*other.field, defaults.*other.field) << row.option << " changed " << other.option;
+      }
+    }
+  }
+}
+
+TEST(cli_options, unknown_options_and_stray_arguments_name_the_culprit) {
+  const ParsedCommandLine unknown = Parse({"--safe", "--help"});
+  EXPECT_EQ(unknown.action, CliAction::Fail);
+  EXPECT_NE(unknown.error.find("'--safe'"), std::string::npos) << unknown.error;
+  EXPECT_EQ(unknown.error.find('\n'), std::string::npos);
+
+  const ParsedCommandLine stray = Parse({"--no-safe-mode", "report.txt"});
+  EXPECT_EQ(stray.action, CliAction::Fail);
+  EXPECT_NE(stray.error.find("'report.txt'"), std::string::npos) << stray.error;
+}
+
+TEST(cli_options, help_and_version) {
+  EXPECT_EQ(Parse({"--help"}).action, CliAction::ShowHelp);
+  EXPECT_EQ(Parse({"--version"}).action, CliAction::ShowVersion);
+  EXPECT_EQ(Parse({"--version", "--help"}).action, CliAction::ShowHelp);
+  EXPECT_NE(std::string(kVersionText).find("2.6.1.0"), std::string::npos);
+  for (const char* code : {"  0 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  7 "}) {
+    EXPECT_NE(std::string(kUsageText).find(code), std::string::npos) << "help lacks exit code" << code;
+  }
+}
+
+// The tails of reports as the report driver and the test's ending write them.
+TEST(report_outcome, exit_code_follows_how_the_report_ended) {
+  const std::u16string load = u"\r\nLoadLibrary(\"WINTAB32.DLL\")    ";
+  const std::u16string probeRow = u"\r\nWTInfoW(0,0,0)                 ";
+  const std::u16string release = u"\r\n\r\nFreeLibrary()                  succeeded\r\n";
+  struct Row {
+    const char* name;
+    std::u16string text;
+    int expected;
+  };
+  const Row rows[] = {
+      {"complete", probeRow + u"{ 40} \r\n\r\nWTI_INTERFACE" + release, kExitComplete},
+      {"no library",
+       load + u"\r\nError: library WINTAB32.DLL not found or failed to load (GetLastError()=126)\r\n\r\n",
+       kExitNoLibrary},
+      {"no WTInfoW", u"\r\nError: WTInfoW() not found\r\n" + release, kExitNoLibrary},
+      {"probe zero", probeRow + u"{  0} \r\n" + release, kExitProbeZero},
+      {"probe zero ignored", probeRow + u"{  0} \r\n\r\nWTI_INTERFACE" + release, kExitComplete},
+      {"row exception", probeRow + u"{ 40} \r\n\r\nWTI_INTERFACE\r\nIFC_WINTABID    <exception>" + release,
+       kExitRowException},
+      {"hung", probeRow + u"{ 40} \r\n\r\nWTI_INTERFACE\r\nIFC_WINTABID                   <hung>\r\n", kExitHung},
+      {"hard exception", probeRow + u"{ 40} <exception>\r\nIFC_NAME <hard exception>\r\n", kExitHardException},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(ClassifyReport(row.text.data(), row.text.size()), row.expected) << row.name;
+  }
+}
+
+TEST(utf8_output, encodes_every_plane_and_replaces_lone_surrogates) {
+  const char16_t text[] = {u'A', 0x00E9, 0x20AC, 0xD83D, 0xDE00, 0xD800, u'\r', u'\n'};
+  EXPECT_EQ(ToUtf8(text, 8), "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD\r\n");
+}
+
+}  // namespace
