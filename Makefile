@@ -19,13 +19,17 @@ run: build
 	@bash tools/run.sh
 
 test: build
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz --target report_fuzz >/dev/null
 	@set -e; for p in $(PRESETS_NATIVE) $(PRESETS_WINDOWS); do \
 	  echo "== tests of the $$p build"; \
 	  ctest --preset $$p; \
 	done
+	@echo "== fuzzing the report for a minute"
+	@ctest --test-dir build/fuzz -R report_fuzz --output-on-failure
 
 fuzz: deps
-	@bash tools/fuzz.sh $(SECONDS)
+	@bash tools/fuzz.sh $(FUZZ_SECONDS)
 
 bench: deps
 	@bash tools/bench.sh
