@@ -1,0 +1,48 @@
+#include "answer.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "active_profile.h"
+#include "processor_faults.h"
+#include "sim_system.h"
+
+namespace sim {
+namespace {
+
+// Fills the bytes that a profile makes the library write beyond its answer.
+constexpr uint8_t kOverrunFill = 0xA5;
+
+void Misbehave(const CallBehaviour& behaviour) {
+  switch (behaviour.misconduct) {
+    case Misconduct::none: break;
+    case Misconduct::accessViolation: FaultAccessViolation(); break;
+    case Misconduct::illegalInstruction: FaultIllegalInstruction(); break;
+    case Misconduct::divideByZero: FaultDivideByZero(); break;
+    case Misconduct::raise: RaiseSoftwareException(behaviour.raiseCode); break;
+    case Misconduct::hang: HangForever();
+  }
+}
+
+}  // namespace
+
+uint32_t AnswerQuery(uint32_t category, uint32_t index, void* output) {
+  const Profile& profile = CurrentProfile().profile;
+  const std::vector<uint8_t>* answer = profile.FindAnswer(category, index);
+  const auto answerSize = static_cast<uint32_t>(answer == nullptr ? 0 : answer->size());
+  if (output == nullptr) {
+    const CallBehaviour behaviour = profile.BehaviourFor(category, index, CallPhase::probe);
+    Misbehave(behaviour);
+    return behaviour.returnedCount.value_or(answerSize);
+  }
+  const CallBehaviour behaviour = profile.BehaviourFor(category, index, CallPhase::real);
+  const uint32_t written = behaviour.writtenBytes.value_or(answerSize);
+  auto* bytes = static_cast<uint8_t*>(output);
+  const uint32_t copied = std::min(written, answerSize);
+  if (copied > 0) std::memcpy(bytes, answer->data(), copied);
+  if (written > copied) std::memset(bytes + copied, kOverrunFill, written - copied);
+  Misbehave(behaviour);
+  return behaviour.returnedCount.value_or(written);
+}
+
+}  // namespace sim

@@ -1,0 +1,15 @@
+// The one operation of the simulated library: answer a WTInfoW query from
+// the active profile, misbehaving where the profile says so.
+#pragma once
+
+#include <cstdint>
+
+namespace sim {
+
+// output null: the size probe, returns the answer's byte count (0: no such
+// item). Otherwise writes the answer there and returns the bytes written.
+// The caller's output must be large enough for the answer; the profile
+// decides whether more is written.
+uint32_t AnswerQuery(uint32_t category, uint32_t index, void* output);
+
+}  // namespace sim

@@ -1,0 +1,65 @@
+// A tablet profile: what the simulated library answers to each WTInfoW
+// query and how it misbehaves while answering. Profiles are plain data,
+// built by the profile parser from text (built-in or a file).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace sim {
+
+// A range of categories, both ends included: one category, or for example
+// every cursor from 200 to 200 + 99999.
+struct CategoryRange {
+  uint32_t first = 0;
+  uint32_t last = 0;
+  bool Contains(uint32_t category) const { return category >= first && category <= last; }
+};
+
+// The bytes answered for one index in a range of categories.
+struct ItemEntry {
+  CategoryRange categories;
+  uint32_t index = 0;
+  std::vector<uint8_t> bytes;
+};
+
+enum class CallPhase { probe, real };  // probe: output NULL; real: output given
+
+enum class Misconduct { none, accessViolation, illegalInstruction, divideByZero, raise, hang };
+
+// Default code of a software-raised exception: customer bit set, so that no
+// system code is imitated.
+inline constexpr uint32_t kDefaultRaiseCode = 0xE0515301u;
+
+// How one call misbehaves. Unset fields keep the sound behaviour.
+struct CallBehaviour {
+  Misconduct misconduct = Misconduct::none;  // happens after the answer is written
+  uint32_t raiseCode = kDefaultRaiseCode;
+  std::optional<uint32_t> returnedCount;  // returned instead of the true count
+  std::optional<uint32_t> writtenBytes;   // real calls only: bytes written to the output
+};
+
+struct BehaviourEntry {
+  CategoryRange categories;
+  uint32_t index = 0;
+  CallPhase phase = CallPhase::probe;
+  CallBehaviour behaviour;
+};
+
+struct Profile {
+  std::vector<ItemEntry> items;           // a later entry overrides an earlier one
+  std::vector<BehaviourEntry> behaviours; // later entries override field by field
+
+  // The answer for (category, index), or null when the profile has none.
+  // The pointer stays valid as long as the profile is not changed.
+  const std::vector<uint8_t>* FindAnswer(uint32_t category, uint32_t index) const;
+
+  // The merged behaviour of every entry that matches the call.
+  CallBehaviour BehaviourFor(uint32_t category, uint32_t index, CallPhase phase) const;
+};
+
+// Folds `update` into `into`: every field that `update` sets wins.
+void MergeBehaviour(CallBehaviour& into, const CallBehaviour& update);
+
+}  // namespace sim

@@ -1,0 +1,532 @@
+#include "profile_parser.h"
+
+#include <cstddef>
+#include <vector>
+
+#include "builtin_profiles.h"
+#include "value_literals.h"
+#include "wintab/wintab_binding.h"
+
+namespace sim {
+namespace {
+
+// Built-in profiles may build on each other; the depth bounds a cycle.
+constexpr int kMaxBaseDepth = 8;
+
+struct Token {
+  bool quoted = false;
+  std::string word;     // the token as written (unquoted tokens)
+  std::u16string text;  // the decoded text (quoted tokens)
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool Tokenize(std::string_view line, std::vector<Token>& tokens, std::string& error) {
+  size_t at = 0;
+  while (at < line.size()) {
+    if (IsBlank(line[at])) {
+      ++at;
+      continue;
+    }
+    if (line[at] == '#') break;
+    Token token;
+    if (line[at] == '"') {
+      size_t end = at + 1;
+      while (end < line.size() && line[end] != '"') end += (line[end] == '\\') ? 2 : 1;
+      if (end >= line.size()) {
+        error = "text without its closing quote";
+        return false;
+      }
+      token.quoted = true;
+      if (!DecodeQuoted(line.substr(at + 1, end - at - 1), token.text, error)) return false;
+      at = end + 1;
+      if (at < line.size() && !IsBlank(line[at]) && line[at] != '#') {
+        error = "a blank must follow the closing quote";
+        return false;
+      }
+    } else {
+      size_t end = at;
+      while (end < line.size() && !IsBlank(line[end]) && line[end] != '"' && line[end] != '#') ++end;
+      token.word = std::string(line.substr(at, end - at));
+      at = end;
+    }
+    tokens.push_back(std::move(token));
+  }
+  return true;
+}
+
+void PutLittleEndian(std::vector<uint8_t>& bytes, uint64_t value, size_t width) {
+  for (size_t k = 0; k < width; ++k) bytes.push_back(static_cast<uint8_t>(value >> (8 * k)));
+}
+
+void PutText(std::vector<uint8_t>& bytes, const std::u16string& text, bool terminated) {
+  for (char16_t unit : text) PutLittleEndian(bytes, unit, 2);
+  if (terminated) PutLittleEndian(bytes, 0, 2);
+}
+
+enum class FieldKind { name, unsignedValue, signedValue, fix32 };
+
+struct ContextField {
+  const char* name;
+  size_t offset;
+  FieldKind kind;
+};
+
+#define PADSCOPE_SIM_FIELD(field, kind) ContextField{#field, offsetof(wintab::LOGCONTEXTW, field), FieldKind::kind}
+constexpr ContextField kContextFields[] = {
+    PADSCOPE_SIM_FIELD(lcName, name),
+    PADSCOPE_SIM_FIELD(lcOptions, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcStatus, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcLocks, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcMsgBase, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcDevice, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcPktRate, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcPktData, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcPktMode, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcMoveMask, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcBtnDnMask, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcBtnUpMask, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcInOrgX, signedValue),
+    PADSCOPE_SIM_FIELD(lcInOrgY, signedValue),
+    PADSCOPE_SIM_FIELD(lcInOrgZ, signedValue),
+    PADSCOPE_SIM_FIELD(lcInExtX, signedValue),
+    PADSCOPE_SIM_FIELD(lcInExtY, signedValue),
+    PADSCOPE_SIM_FIELD(lcInExtZ, signedValue),
+    PADSCOPE_SIM_FIELD(lcOutOrgX, signedValue),
+    PADSCOPE_SIM_FIELD(lcOutOrgY, signedValue),
+    PADSCOPE_SIM_FIELD(lcOutOrgZ, signedValue),
+    PADSCOPE_SIM_FIELD(lcOutExtX, signedValue),
+    PADSCOPE_SIM_FIELD(lcOutExtY, signedValue),
+    PADSCOPE_SIM_FIELD(lcOutExtZ, signedValue),
+    PADSCOPE_SIM_FIELD(lcSensX, fix32),
+    PADSCOPE_SIM_FIELD(lcSensY, fix32),
+    PADSCOPE_SIM_FIELD(lcSensZ, fix32),
+    PADSCOPE_SIM_FIELD(lcSysMode, unsignedValue),
+    PADSCOPE_SIM_FIELD(lcSysOrgX, signedValue),
+    PADSCOPE_SIM_FIELD(lcSysOrgY, signedValue),
+    PADSCOPE_SIM_FIELD(lcSysExtX, signedValue),
+    PADSCOPE_SIM_FIELD(lcSysExtY, signedValue),
+    PADSCOPE_SIM_FIELD(lcSysSensX, fix32),
+    PADSCOPE_SIM_FIELD(lcSysSensY, fix32),
+};
+#undef PADSCOPE_SIM_FIELD
+
+const ContextField* FindContextField(std::string_view name) {
+  for (const ContextField& field : kContextFields) {
+    if (name == field.name) return &field;
+  }
+  return nullptr;
+}
+
+// Reads "lcField value" pairs from tokens[at]; stops at the first token that
+// is not a field name. Appends one whole 212-byte record.
+bool BuildContext(const std::vector<Token>& tokens, size_t& at, std::vector<uint8_t>& bytes, std::string& error) {
+  std::vector<uint8_t> record(sizeof(wintab::LOGCONTEXTW), 0);
+  auto put = [&record](size_t offset, uint32_t value) {
+    for (size_t k = 0; k < 4; ++k) record[offset + k] = static_cast<uint8_t>(value >> (8 * k));
+  };
+  while (at < tokens.size() && !tokens[at].quoted && tokens[at].word.rfind("lc", 0) == 0) {
+    const ContextField* field = FindContextField(tokens[at].word);
+    if (field == nullptr) {
+      error = "unknown context field '" + tokens[at].word + "'";
+      return false;
+    }
+    if (at + 1 >= tokens.size()) {
+      error = std::string("context field ") + field->name + " without a value";
+      return false;
+    }
+    const Token& value = tokens[at + 1];
+    bool valid = value.quoted == (field->kind == FieldKind::name);
+    if (valid) {
+      switch (field->kind) {
+        case FieldKind::name:
+          valid = value.text.size() <= wintab::kContextNameUnits;
+          for (size_t k = 0; valid && k < value.text.size(); ++k) {
+            record[field->offset + 2 * k] = static_cast<uint8_t>(value.text[k]);
+            record[field->offset + 2 * k + 1] = static_cast<uint8_t>(value.text[k] >> 8);
+          }
+          break;
+        case FieldKind::unsignedValue: {
+          uint64_t number = 0;
+          valid = ParseUnsigned(value.word, 0xFFFFFFFFu, number);
+          put(field->offset, static_cast<uint32_t>(number));
+          break;
+        }
+        case FieldKind::signedValue: {
+          int32_t number = 0;
+          valid = ParseSigned32(value.word, number);
+          put(field->offset, static_cast<uint32_t>(number));
+          break;
+        }
+        case FieldKind::fix32: {
+          uint32_t number = 0;
+          valid = ParseFix32(value.word, number);
+          put(field->offset, number);
+          break;
+        }
+      }
+    }
+    if (!valid) {
+      error = std::string("bad value for context field ") + field->name;
+      return false;
+    }
+    at += 2;
+  }
+  bytes.insert(bytes.end(), record.begin(), record.end());
+  return true;
+}
+
+bool IsEncoding(const Token& token) {
+  static constexpr const char* kEncodings[] = {"text", "chars", "u8", "u16", "u32", "i32",
+                                               "fix32", "axis", "context", "fill", "size", "empty"};
+  if (token.quoted) return false;
+  for (const char* encoding : kEncodings) {
+    if (token.word == encoding) return true;
+  }
+  return false;
+}
+
+// Takes one unquoted number token for "fill" and "size".
+bool TakeNumber(const std::vector<Token>& tokens, size_t& at, uint64_t maximum, uint64_t& number) {
+  if (at >= tokens.size() || tokens[at].quoted || !ParseUnsigned(tokens[at].word, maximum, number)) return false;
+  ++at;
+  return true;
+}
+
+// Largest answer a profile may describe: room for answers beyond the
+// caller's 131072-byte buffer, with a bound so that a typo cannot exhaust
+// memory.
+constexpr uint64_t kMaxItemBytes = 16u * 1024u * 1024u;
+
+// Builds the bytes of an answer from tokens[at...] (encodings and values).
+bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t>& bytes, std::string& error) {
+  std::string encoding;
+  size_t valuesInGroup = 0;
+  std::vector<std::string> axisGroup;
+  bool sawEncoding = false;
+  auto closeGroup = [&]() {
+    if (!encoding.empty() && valuesInGroup == 0) {
+      error = "encoding '" + encoding + "' without values";
+      return false;
+    }
+    if (!axisGroup.empty()) {
+      error = "an axis needs four values: min max units resolution";
+      return false;
+    }
+    return true;
+  };
+  while (at < tokens.size()) {
+    const Token& token = tokens[at];
+    if (IsEncoding(token)) {
+      if (!closeGroup()) return false;
+      sawEncoding = true;
+      encoding.clear();
+      valuesInGroup = 0;
+      ++at;
+      if (token.word == "empty") continue;
+      if (token.word == "context") {
+        if (!BuildContext(tokens, at, bytes, error)) return false;
+        continue;
+      }
+      if (token.word == "size") {
+        uint64_t size = 0;
+        if (!TakeNumber(tokens, at, kMaxItemBytes, size)) {
+          error = "size needs a byte count";
+          return false;
+        }
+        bytes.resize(static_cast<size_t>(size), 0);
+        continue;
+      }
+      if (token.word == "fill") {
+        uint64_t total = 0;
+        uint64_t value = 0;
+        size_t width = 0;
+        bool valid = TakeNumber(tokens, at, kMaxItemBytes, total);
+        if (valid && at < tokens.size() && !tokens[at].quoted) {
+          const std::string& unit = tokens[at].word;
+          width = unit == "u8" ? 1 : unit == "u16" ? 2 : unit == "u32" ? 4 : 0;
+          ++at;
+        }
+        valid = valid && width != 0 &&
+                TakeNumber(tokens, at, width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1, value);
+        if (!valid) {
+          error = "fill needs: <bytes> <u8|u16|u32> <value>";
+          return false;
+        }
+        if (bytes.size() + total > kMaxItemBytes) {
+          error = "answer longer than " + std::to_string(kMaxItemBytes) + " bytes";
+          return false;
+        }
+        for (uint64_t k = 0; k < total; ++k) bytes.push_back(static_cast<uint8_t>(value >> (8 * (k % width))));
+        continue;
+      }
+      encoding = token.word;
+      continue;
+    }
+    if (encoding.empty()) {
+      error = "value without an encoding before it";
+      return false;
+    }
+    ++at;
+    ++valuesInGroup;
+    const bool wantsText = encoding == "text" || encoding == "chars";
+    if (token.quoted != wantsText) {
+      error = wantsText ? "'" + encoding + "' takes quoted text" : "'" + encoding + "' takes numbers, not text";
+      return false;
+    }
+    bool valid = true;
+    uint64_t number = 0;
+    int32_t signedNumber = 0;
+    uint32_t fixed = 0;
+    if (wantsText) {
+      PutText(bytes, token.text, encoding == "text");
+    } else if (encoding == "u8" || encoding == "u16" || encoding == "u32") {
+      const size_t width = encoding == "u8" ? 1 : encoding == "u16" ? 2 : 4;
+      valid = ParseUnsigned(token.word, width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1, number);
+      PutLittleEndian(bytes, number, width);
+    } else if (encoding == "i32") {
+      valid = ParseSigned32(token.word, signedNumber);
+      PutLittleEndian(bytes, static_cast<uint32_t>(signedNumber), 4);
+    } else if (encoding == "fix32") {
+      valid = ParseFix32(token.word, fixed);
+      PutLittleEndian(bytes, fixed, 4);
+    } else {  // axis: min max units resolution
+      axisGroup.push_back(token.word);
+      if (axisGroup.size() == 4) {
+        int32_t minimum = 0;
+        int32_t maximum = 0;
+        valid = ParseSigned32(axisGroup[0], minimum) && ParseSigned32(axisGroup[1], maximum) &&
+                ParseUnsigned(axisGroup[2], 0xFFFFFFFFu, number) && ParseFix32(axisGroup[3], fixed);
+        PutLittleEndian(bytes, static_cast<uint32_t>(minimum), 4);
+        PutLittleEndian(bytes, static_cast<uint32_t>(maximum), 4);
+        PutLittleEndian(bytes, number, 4);
+        PutLittleEndian(bytes, fixed, 4);
+        axisGroup.clear();
+      }
+    }
+    if (!valid) {
+      error = "bad " + encoding + " value '" + token.word + "'";
+      return false;
+    }
+    if (bytes.size() > kMaxItemBytes) {
+      error = "answer longer than " + std::to_string(kMaxItemBytes) + " bytes";
+      return false;
+    }
+  }
+  if (!sawEncoding) {
+    error = "no value (write 'empty' for an answer of no bytes)";
+    return false;
+  }
+  return closeGroup();
+}
+
+bool ParseAction(std::string_view action, CallPhase phase, CallBehaviour& behaviour, std::string& error) {
+  struct Named {
+    const char* name;
+    Misconduct misconduct;
+  };
+  static constexpr Named kMisconducts[] = {
+      {"segv", Misconduct::accessViolation},
+      {"ill", Misconduct::illegalInstruction},
+      {"fpe", Misconduct::divideByZero},
+      {"raise", Misconduct::raise},
+      {"hang", Misconduct::hang},
+  };
+  for (const Named& named : kMisconducts) {
+    if (action == named.name) {
+      behaviour.misconduct = named.misconduct;
+      return true;
+    }
+  }
+  uint64_t number = 0;
+  if (action.rfind("raise:", 0) == 0 && ParseUnsigned(action.substr(6), 0xFFFFFFFFu, number)) {
+    behaviour.misconduct = Misconduct::raise;
+    behaviour.raiseCode = static_cast<uint32_t>(number);
+    return true;
+  }
+  if (action.rfind("count=", 0) == 0 && ParseUnsigned(action.substr(6), 0xFFFFFFFFu, number)) {
+    behaviour.returnedCount = static_cast<uint32_t>(number);
+    return true;
+  }
+  if (action.rfind("write=", 0) == 0 && ParseUnsigned(action.substr(6), kMaxItemBytes, number)) {
+    if (phase != CallPhase::real) {
+      error = "write= applies to real calls only (a probe has no output)";
+      return false;
+    }
+    behaviour.writtenBytes = static_cast<uint32_t>(number);
+    return true;
+  }
+  error = "unknown action '" + std::string(action) + "'";
+  return false;
+}
+
+// parts: category, index, phase, actions...
+bool AddBehaviour(const std::vector<std::string_view>& parts, Profile& profile, std::string& error) {
+  if (parts.size() < 4) {
+    error = "a behaviour needs: <category> <index> <probe|real> <action>...";
+    return false;
+  }
+  BehaviourEntry entry;
+  if (!ParseCategoryRange(parts[0], entry.categories, error)) return false;
+  if (!ParseIndex(parts[1], entry.categories, entry.index, error)) return false;
+  if (parts[2] == "probe") {
+    entry.phase = CallPhase::probe;
+  } else if (parts[2] == "real") {
+    entry.phase = CallPhase::real;
+  } else {
+    error = "expected probe or real, not '" + std::string(parts[2]) + "'";
+    return false;
+  }
+  for (size_t k = 3; k < parts.size(); ++k) {
+    if (!ParseAction(parts[k], entry.phase, entry.behaviour, error)) return false;
+  }
+  profile.behaviours.push_back(entry);
+  return true;
+}
+
+bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error);
+
+bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int depth, std::string& error) {
+  for (size_t k = 0; k < tokens.size() && k < 3; ++k) {
+    if (tokens[k].quoted) {
+      error = "a directive starts with words, not text";
+      return false;
+    }
+  }
+  const std::string& directive = tokens[0].word;
+  if (directive == "base") {
+    if (tokens.size() != 2) {
+      error = "base needs one profile name";
+      return false;
+    }
+    const char* baseText = FindBuiltinProfile(tokens[1].word);
+    if (baseText == nullptr) {
+      error = "no built-in profile '" + tokens[1].word + "'";
+      return false;
+    }
+    if (depth >= kMaxBaseDepth) {
+      error = "base profiles nested too deeply";
+      return false;
+    }
+    if (!ParseText(baseText, profile, depth + 1, error)) {
+      error = "in base '" + tokens[1].word + "': " + error;
+      return false;
+    }
+    return true;
+  }
+  if (directive == "on") {
+    std::vector<std::string_view> parts;
+    for (size_t k = 1; k < tokens.size(); ++k) {
+      if (tokens[k].quoted) {
+        error = "behaviours take no text";
+        return false;
+      }
+      parts.push_back(tokens[k].word);
+    }
+    return AddBehaviour(parts, profile, error);
+  }
+  if (directive != "item" && directive != "patch") {
+    error = "unknown directive '" + directive + "'";
+    return false;
+  }
+  const size_t valuesAt = directive == "item" ? 3 : 4;
+  if (tokens.size() < valuesAt) {
+    error = directive + " needs: <category> <index>" + (directive == "patch" ? " <offset>" : "") + " <values>";
+    return false;
+  }
+  ItemEntry entry;
+  if (!ParseCategoryRange(tokens[1].word, entry.categories, error)) return false;
+  if (!ParseIndex(tokens[2].word, entry.categories, entry.index, error)) return false;
+  if (directive == "item") {
+    if (!BuildValue(tokens, valuesAt, entry.bytes, error)) return false;
+    profile.items.push_back(std::move(entry));
+    return true;
+  }
+  uint64_t offset = 0;
+  if (!ParseUnsigned(tokens[3].word, kMaxItemBytes, offset)) {
+    error = "bad patch offset '" + tokens[3].word + "'";
+    return false;
+  }
+  const std::vector<uint8_t>* existing = profile.FindAnswer(entry.categories.first, entry.index);
+  if (existing == nullptr) {
+    error = "patch of an item that the profile does not have";
+    return false;
+  }
+  std::vector<uint8_t> patch;
+  if (!BuildValue(tokens, valuesAt, patch, error)) return false;
+  entry.bytes = *existing;
+  const size_t end = static_cast<size_t>(offset) + patch.size();
+  if (entry.bytes.size() < end) entry.bytes.resize(end, 0);
+  std::copy(patch.begin(), patch.end(), entry.bytes.begin() + static_cast<ptrdiff_t>(offset));
+  profile.items.push_back(std::move(entry));
+  return true;
+}
+
+bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error) {
+  size_t lineNumber = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    std::string logicalLine;
+    const size_t firstLine = lineNumber + 1;
+    // Joins physical lines that end in a backslash.
+    while (at < text.size()) {
+      size_t end = text.find('\n', at);
+      if (end == std::string_view::npos) end = text.size();
+      std::string_view physical = text.substr(at, end - at);
+      at = end + 1;
+      ++lineNumber;
+      while (!physical.empty() && IsBlank(physical.back())) physical.remove_suffix(1);
+      if (!physical.empty() && physical.back() == '\\') {
+        logicalLine.append(physical.substr(0, physical.size() - 1));
+        logicalLine.push_back(' ');
+        continue;
+      }
+      logicalLine.append(physical);
+      break;
+    }
+    std::vector<Token> tokens;
+    if (!Tokenize(logicalLine, tokens, error) || (!tokens.empty() && !ParseDirective(tokens, profile, depth, error))) {
+      error = "line " + std::to_string(firstLine) + ": " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace
+
+bool ParseProfileText(std::string_view text, Profile& profile, std::string& error) {
+  return ParseText(text, profile, 0, error);
+}
+
+bool ParseInjection(std::string_view text, Profile& profile, std::string& error) {
+  size_t at = 0;
+  while (at <= text.size()) {
+    size_t end = text.find(';', at);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view one = Trimmed(text.substr(at, end - at));
+    at = end + 1;
+    if (one.empty()) continue;
+    std::vector<std::string_view> parts;
+    size_t partAt = 0;
+    while (partAt <= one.size()) {
+      size_t comma = one.find(',', partAt);
+      if (comma == std::string_view::npos) comma = one.size();
+      parts.push_back(Trimmed(one.substr(partAt, comma - partAt)));
+      partAt = comma + 1;
+    }
+    if (!AddBehaviour(parts, profile, error)) {
+      error = "injection '" + std::string(one) + "': " + error;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace sim

@@ -1,0 +1,27 @@
+// The profile text format (described for driver developers in README.md):
+// one directive per line, "#" starts a comment, a trailing "\" continues
+// the line.
+//   base <built-in profile>
+//   item <category> <index> <encoding> <values...> [<encoding> <values...>...]
+//   patch <category> <index> <offset> <encoding> <values...>
+//   on <category> <index> <probe|real> <action>...
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "profile.h"
+
+namespace sim {
+
+// Adds the directives of `text` to `profile`. On failure returns false and
+// `error` names the line ("line 7: ..."); `profile` may then hold part of
+// the text and must be discarded.
+bool ParseProfileText(std::string_view text, Profile& profile, std::string& error);
+
+// Adds behaviours written as in the injection variable:
+// "<category>,<index>,<probe|real>,<action>[,<action>...]", several of
+// them separated by ";". Blanks around the parts are ignored.
+bool ParseInjection(std::string_view text, Profile& profile, std::string& error);
+
+}  // namespace sim

@@ -1,0 +1,31 @@
+// What the simulated library needs from the system it runs on; one
+// implementation for Windows, one for posix.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sim {
+
+// The current value of an environment variable of the process, read anew
+// on every call (on Windows from the process environment block, so that
+// SetEnvironmentVariable by the host is seen). False when it is not set.
+bool ReadEnvironment(const char* name, std::string& value);
+
+// Tells a developer that a profile could not be used (stderr; on Windows
+// also the debugger).
+void ReportProblem(const std::string& message);
+
+// Blocks the calling thread forever. It can only be ended from outside
+// (thread termination, cancellation, process exit).
+[[noreturn]] void HangForever();
+
+// Raises a software exception with `code`: RaiseException on Windows; on
+// posix a C++ exception of type SimulatedDriverException.
+void RaiseSoftwareException(uint32_t code);
+
+struct SimulatedDriverException {
+  uint32_t code;
+};
+
+}  // namespace sim

@@ -1,0 +1,40 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "sim_system.h"
+
+namespace sim {
+
+bool ReadEnvironment(const char* name, std::string& value) {
+  std::vector<char> buffer(256);
+  for (;;) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length = GetEnvironmentVariableA(name, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) {
+      if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return false;
+      value.clear();
+      return true;
+    }
+    if (length < buffer.size()) {
+      value.assign(buffer.data(), length);
+      return true;
+    }
+    buffer.resize(length + 1);  // length then counts the terminator
+  }
+}
+
+void ReportProblem(const std::string& message) {
+  const std::string line = "WINTAB32.DLL (simulated): " + message + "\n";
+  OutputDebugStringA(line.c_str());
+  std::fputs(line.c_str(), stderr);
+}
+
+void HangForever() {
+  for (;;) Sleep(INFINITE);
+}
+
+void RaiseSoftwareException(uint32_t code) { RaiseException(code, 0, 0, nullptr); }
+
+}  // namespace sim
