@@ -8,64 +8,14 @@
 // (WithoutInfoEntry) and with no library at all (WithoutLibrary).
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "platform/platform.h"
-#include "report/dialog_state.h"
-#include "report/report_driver.h"
 #include "report_normalizer.h"
+#include "report_run.h"
 
 namespace {
-
-struct Options {
-  bool safeMode = true;
-  bool noNullBuffer = false;
-  bool overrideCounts = false;
-  bool showContextDevice = true;
-  bool ignoreNullQuery = false;
-};
-
-std::string ToUtf8(const std::u16string& text) {
-  std::string out;
-  for (char16_t unit : text) {
-    if (unit < 0x80) {
-      out += static_cast<char>(unit);
-    } else if (unit < 0x800) {
-      out += static_cast<char>(0xC0 | (unit >> 6));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (unit >> 12));
-      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    }
-  }
-  return out;
-}
-
-void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
-
-// One test as the worker runs it, ending as a finished test ends.
-std::string RunTest(const char* profile, const Options& options) {
-  setenv("PADSCOPE_SIM_PROFILE", profile, 1);
-  DialogState* state = NewDialogState(nullptr);
-  EXPECT_NE(state, nullptr);
-  if (state == nullptr) return {};
-  ResetReport(*state);
-  state->safeMode = options.safeMode;
-  state->noNullBuffer = options.noNullBuffer;
-  state->overrideCounts = options.overrideCounts;
-  state->showContextDevice = options.showContextDevice;
-  state->ignoreNullQuery = options.ignoreNullQuery;
-  if (platform::RunGuarded(&RunReportThunk, state).faulted) AppendEnding(*state, u"<hard exception>");
-  AppendFinalLineBreak(*state);
-  TerminateReport(*state);
-  const std::string text = ToUtf8(std::u16string(state->ReportText, ReportLength(*state)));
-  DeleteDialogState(state);
-  return text;
-}
 
 std::string ReadGolden(const std::string& name) {
   std::ifstream file(std::string(PADSCOPE_GOLDEN_DIR) + "/" + name, std::ios::binary);
@@ -99,21 +49,21 @@ void ExpectMatchesGolden(const std::string& goldenName, const std::string& repor
 struct GoldenCase {
   const char* golden;
   const char* profile;
-  Options options;
+  TestOptions options;
 };
 
-Options With(void (*change)(Options&)) {
-  Options options;
+TestOptions With(void (*change)(TestOptions&)) {
+  TestOptions options;
   change(options);
   return options;
 }
 
 const GoldenCase kSimulatedCases[] = {
     {"default.txt", "default", {}},
-    {"default-no-null-buffer.txt", "default", With([](Options& o) { o.noNullBuffer = true; })},
+    {"default-no-null-buffer.txt", "default", With([](TestOptions& o) { o.noNullBuffer = true; })},
     {"no-tablet.txt", "no-tablet", {}},
-    {"no-tablet-ignore-probe.txt", "no-tablet", With([](Options& o) { o.ignoreNullQuery = true; })},
-    {"zero-counts-override.txt", "zero-counts", With([](Options& o) { o.overrideCounts = true; })},
+    {"no-tablet-ignore-probe.txt", "no-tablet", With([](TestOptions& o) { o.ignoreNullQuery = true; })},
+    {"zero-counts-override.txt", "zero-counts", With([](TestOptions& o) { o.overrideCounts = true; })},
     {"zero-counts.txt", "zero-counts", {}},
     {"context-device-beyond.txt", "context-device-beyond", {}},
     {"tablet-pc.txt", "tablet-pc", {}},
