@@ -1,0 +1,222 @@
+#!/usr/bin/env bash
+# One end-to-end case of the 64-bit padscope.exe under Wine, operated by
+# padscope_driver.exe the way a person operates the dialog.
+#
+#   e2e_case.sh CASE WINE_RUN DRIVER PADSCOPE SIM_DLL NO_WTINFO_DLL GOLDEN_DIR WORK_DIR
+#
+# Each case gets a folder of its own with padscope.exe and, where the case
+# wants one, a WINTAB32.DLL beside it. Reports come back as PREFIX.k.txt
+# and, with the machine's values replaced by placeholders,
+# PREFIX.k.normalized.txt.
+set -uo pipefail
+
+readonly case_name="$1" wine_run="$2" driver="$3" padscope="$4" sim_dll="$5" no_wtinfo_dll="$6"
+readonly golden_dir="$7" work_root="$8"
+readonly dir="$work_root/$case_name"
+
+failures=0
+fail() {
+  echo "FAIL [$case_name]: $*"
+  failures=$((failures + 1))
+}
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# The injected faults and hangs: one item each, chosen so that nothing
+# after it depends on its answer.
+readonly name_row_fault="device:0,DVC_NAME,real,segv"
+readonly wintabid_probe_hang="interface,IFC_WINTABID,probe,hang"
+readonly wintabid_probe_fault="interface,IFC_WINTABID,probe,segv"
+readonly safe_mode=1003 no_null_buffer=1004
+
+rm -rf "$dir"
+mkdir -p "$dir"
+cp "$padscope" "$dir/padscope.exe"
+
+# Runs the driver on this case's padscope.exe; output in $dir/driver.out.
+# Arguments: the library to put beside the exe (sim, no-wtinfo, none), the
+# Wine mode for wintab32, then driver arguments.
+drive() {
+  local library="$1" mode="$2"
+  shift 2
+  rm -f "$dir/WINTAB32.DLL" "$dir"/report.*
+  case "$library" in
+    sim) cp "$sim_dll" "$dir/WINTAB32.DLL" ;;
+    no-wtinfo) cp "$no_wtinfo_dll" "$dir/WINTAB32.DLL" ;;
+  esac
+  "$wine_run" "$driver" --wine-dll "wintab32=$mode" --exe "$(windows_path "$dir/padscope.exe")" \
+    --out "$(windows_path "$dir/report")" "$@" >"$dir/driver.out" 2>"$dir/driver.err"
+  local status=$?
+  sed "s/^/  driver: /" "$dir/driver.out"
+  [ "$status" -eq 0 ] || fail "driver exited with $status"
+  return "$status"
+}
+
+report() { cat "$dir/report.$1.normalized.txt" 2>/dev/null; }
+test_ms() { sed -n "s/^test $1 ms=\([0-9]*\) .*/\1/p" "$dir/driver.out"; }
+close_ms() { sed -n 's/^exit code=0 close_ms=\([0-9]*\)$/\1/p' "$dir/driver.out"; }
+
+golden() {
+  local file="$golden_dir/$1"
+  if [ ! -f "$file" ]; then
+    fail "golden file $1 is missing"
+    return 1
+  fi
+  cat "$file"
+}
+
+# Compares normalized report k with a golden file, naming the first line
+# that differs.
+expect_golden() {
+  local k="$1" name="$2"
+  golden "$name" >/dev/null || return
+  if ! cmp -s "$golden_dir/$name" "$dir/report.$k.normalized.txt"; then
+    fail "report $k differs from $name:"
+    diff "$golden_dir/$name" "$dir/report.$k.normalized.txt" | head -20
+  fi
+}
+
+# The golden lines before the first line that starts with the row label.
+golden_lines_before_row() {
+  local name="$1" label="$2"
+  golden "$name" | awk -v label="$label" 'index($0, label " ") == 1 { exit } { print }'
+}
+
+golden_row() {
+  local name="$1" label="$2"
+  golden "$name" | awk -v label="$label" 'index($0, label " ") == 1 { print; exit }'
+}
+
+# Row labels are left-aligned in 30 columns and followed by one blank.
+padded_label() { printf '%-30s ' "$1"; }
+
+# A report cut short by an ending: every line before the row of `label` is
+# the golden report's, then the row's label, whatever the size echoes wrote
+# before the stop, the ending, and one CR LF.
+expect_cut_at_row() {
+  local k="$1" name="$2" label="$3" ending="$4" echoes="$5"
+  local expected_prefix actual_prefix last_line
+  expected_prefix="$(golden_lines_before_row "$name" "$label")" || return
+  local lines
+  lines="$(printf '%s\n' "$expected_prefix" | wc -l)"
+  actual_prefix="$(report "$k" | head -n "$lines")"
+  [ "$actual_prefix" = "$expected_prefix" ] || fail "report $k: lines before $label differ from $name"
+  last_line="$(report "$k" | sed -n "$((lines + 1))p")"
+  local want
+  want="$(padded_label "$label")$echoes$ending"$'\r'
+  [ "$last_line" = "$want" ] || fail "report $k: row of $label is [$last_line], expected [$want]"
+  [ "$(report "$k" | wc -l)" -eq "$((lines + 1))" ] || fail "report $k: text after the $ending row"
+  [ "$(report "$k" | tail -c 2 | od -An -tx1 | tr -d ' ')" = "0d0a" ] || fail "report $k: does not end with CR LF"
+}
+
+case "$case_name" in
+  default_golden)
+    drive sim native --check-initial --test
+    expect_golden 1 default.txt
+    ;;
+
+  faults_safe_mode_golden)
+    drive sim native --env PADSCOPE_SIM_PROFILE=faults --test
+    expect_golden 1 faults-safe-mode.txt
+    ;;
+
+  fault_safe_mode_costs_one_row)
+    drive sim native --env "PADSCOPE_SIM_INJECT=$name_row_fault" --test
+    expected="$(golden default.txt)" || exit 1
+    differing="$(diff <(printf '%s\n' "$expected") <(report 1; echo) | grep -c '^[<>]')"
+    [ "$differing" -eq 2 ] || fail "expected exactly one changed line, diff has $differing lines"
+    name_row="$(golden_row default.txt DVC_NAME)"
+    # The size probe's echo stays, then "<exception>" in place of the answer.
+    want_start="${name_row:0:37}<exception>"
+    actual_row="$(report 1 | awk 'index($0, "DVC_NAME ") == 1 { print; exit }')"
+    [ "${actual_row:0:${#want_start}}" = "$want_start" ] || fail "DVC_NAME row is [$actual_row]"
+    [ "$(report 1 | grep -c '<exception>')" -eq 1 ] || fail "<exception> is not in exactly one row"
+    ;;
+
+  fault_without_safe_mode_ends_orderly)
+    drive sim native --env "PADSCOPE_SIM_INJECT=$name_row_fault" --set "$safe_mode=0" --test --test
+    for k in 1 2; do
+      expect_cut_at_row "$k" default.txt DVC_NAME "<hard exception>" "$(golden_row default.txt DVC_NAME | cut -c32-37)"
+    done
+    ;;
+
+  hang_detected_between_one_and_two_seconds)
+    # Test 1 hangs in the size probe of IFC_WINTABID; test 2, without size
+    # probes, never asks it and completes.
+    drive sim native --env "PADSCOPE_SIM_INJECT=$wintabid_probe_hang" --test --set "$no_null_buffer=1" --test
+    expect_cut_at_row 1 default.txt IFC_WINTABID "<hung>" ""
+    expect_golden 2 default-no-null-buffer.txt
+    hung_ms="$(test_ms 1)"
+    # The same run stopped at the same point by a fault instead: the time
+    # from the click to the last output plus the end of the test.
+    drive sim native --env "PADSCOPE_SIM_INJECT=$wintabid_probe_fault" --set "$safe_mode=0" --test
+    expect_cut_at_row 1 default.txt IFC_WINTABID "<hard exception>" ""
+    reach_ms="$(test_ms 1)"
+    if [ -z "$hung_ms" ] || [ -z "$reach_ms" ]; then
+      fail "no timing"
+    else
+      latency=$((hung_ms - reach_ms))
+      echo "  <hung> came ${latency} ms after the last output (test ${hung_ms} ms, reaching the row ${reach_ms} ms)"
+      # One to two watchdog periods; a little slack for timer delivery.
+      [ "$latency" -ge 950 ] || fail "<hung> after only $latency ms"
+      [ "$latency" -le 2200 ] || fail "<hung> only after $latency ms"
+    fi
+    ;;
+
+  close_during_hung_test)
+    drive sim native --env "PADSCOPE_SIM_INJECT=$wintabid_probe_hang" --close-during-test 500
+    ms="$(close_ms)"
+    if [ -z "$ms" ]; then
+      fail "no orderly exit with code 0"
+    else
+      echo "  closed ${ms} ms after the close box"
+      [ "$ms" -le 3000 ] || fail "closing took $ms ms"
+    fi
+    ;;
+
+  library_absent)
+    drive none disabled --test
+    expect_golden 1 no-library.txt
+    grep -q '^Error: library WINTAB32.DLL not found or failed to load (GetLastError()=126)'$'\r''$' \
+      "$dir/report.1.txt" || fail "no error line with code 126"
+    ;;
+
+  library_without_wtinfo)
+    drive no-wtinfo native --test
+    expect_golden 1 no-wtinfo.txt
+    ;;
+
+  wine_builtin_probe_zero)
+    # Wine's own wintab32 has no version resource and, under Xvfb, answers
+    # 0 to the availability probe: the report stops at the probe and
+    # releases the library.
+    drive none builtin --test
+    {
+      printf 'PADSCOPE x64 - 2.6.1.0\r\n<COPYRIGHT>\r\n\r\n\r\n'
+      printf '%s<OS-VERSION>\r\n\r\n' "$(padded_label "OS Version")"
+      printf '%s<ADDRESS>\r\n' "$(padded_label 'LoadLibrary("WINTAB32.DLL")')"
+      printf '%s"<PATH>"\r\n\r\n' "$(padded_label "GetModuleFileNameW()")"
+      for entry in "WTInfoW()" "WTOpenW()" "WTClose()" "WTEnable()" "WTPacketsGet()"; do
+        printf '%s<ADDRESS>\r\n' "$(padded_label "$entry")"
+      done
+      printf '\r\n%s{  0} \r\n\r\n\r\n' "$(padded_label "WTInfoW(0,0,0)")"
+      printf '%ssucceeded\r\n' "$(padded_label "FreeLibrary()")"
+    } >"$dir/expected.txt"
+    cmp -s "$dir/expected.txt" "$dir/report.1.normalized.txt" || {
+      fail "the report of Wine's builtin library differs:"
+      diff "$dir/expected.txt" "$dir/report.1.normalized.txt" | head -20
+    }
+    grep -qi 'system32\\WINTAB32.DLL"' "$dir/report.1.txt" || fail "the builtin library was not the one loaded"
+    ;;
+
+  *)
+    fail "unknown case"
+    ;;
+esac
+
+if [ "$failures" -eq 0 ]; then
+  echo "[$case_name] passed"
+  exit 0
+fi
+echo "[$case_name] $failures failure(s); files in $dir"
+exit 1

@@ -1,0 +1,361 @@
+// Operates padscope.exe the way a person does: starts it, finds the
+// "PADSCOPE" window, sets check boxes by clicking them, clicks "Do Test",
+// waits until the button is enabled again, reads the output box, and closes
+// the dialog. Writes each report as UTF-8 and prints one line of facts per
+// step on stdout; exits 0 only when every step went as required.
+//
+//   padscope_driver [--env NAME=VALUE]... --exe PATH [--out PREFIX] STEP...
+//
+// --env NAME=VALUE     set in padscope.exe's environment (for instance
+//                      WINEDLLOVERRIDES, which Wine reads at process start)
+// --wine-dll NAME=MODE how Wine loads library NAME in padscope.exe: native,
+//                      builtin or disabled (Wine's per-program DLL override
+//                      in the prefix's registry, written before the start;
+//                      WINEDLLOVERRIDES of the driver does not reach a child)
+// --exe PATH           the program to start, in its own folder
+// --out PREFIX         write report k to PREFIX.k.txt, and the same with the
+//                      machine's values replaced by placeholders to
+//                      PREFIX.k.normalized.txt
+// Steps, carried out in the order given:
+// --check-initial      verify the dialog's state before the first test
+// --set ID=V           click check box ID until it reads V (1 checked)
+// --test               press "Do Test", wait for the end, read the report
+// --close-during-test MS
+//                      press "Do Test", wait MS milliseconds and close the
+//                      dialog while the test still runs
+// --wait-for FILE      wait (at most 60 s) until FILE exists
+// After the last step the dialog is closed with its close box (unless a
+// step closed it) and the exit code must be 0.
+#ifndef UNICODE
+#define UNICODE
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include "report_normalizer.h"
+
+namespace {
+
+constexpr int kDoTest = 1001, kSafeMode = 1003, kOutput = 1006, kShowContextDevice = 1007;
+constexpr int kCheckBoxes[] = {1002, 1003, 1004, 1007, 1008};
+constexpr DWORD kFindWindowMs = 30000;
+constexpr DWORD kTestMs = 60000;
+constexpr DWORD kExitMs = 15000;
+
+enum class StepKind { checkInitial, set, test, closeDuringTest, waitFor };
+
+struct Step {
+  StepKind kind;
+  int id = 0;     // set: the check box; closeDuringTest: milliseconds
+  int value = 0;  // set: 1 checked, 0 unchecked
+  std::wstring path;
+};
+
+struct Options {
+  std::vector<std::wstring> environment;
+  std::vector<std::wstring> wineDlls;
+  std::wstring exe;
+  std::wstring outPrefix;
+  std::vector<Step> steps;
+};
+
+int failures = 0;
+
+void Fail(const char* what, long long detail = 0) {
+  std::fprintf(stdout, "FAIL: %s (%lld)\n", what, detail);
+  std::fflush(stdout);
+  ++failures;
+}
+
+double NowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    Step step = {};
+    if (arg == L"--env" && hasValue) {
+      options.environment.push_back(argv[++i]);
+      continue;
+    } else if (arg == L"--wine-dll" && hasValue) {
+      options.wineDlls.push_back(argv[++i]);
+      continue;
+    } else if (arg == L"--exe" && hasValue) {
+      options.exe = argv[++i];
+      continue;
+    } else if (arg == L"--out" && hasValue) {
+      options.outPrefix = argv[++i];
+      continue;
+    } else if (arg == L"--check-initial") {
+      step.kind = StepKind::checkInitial;
+    } else if (arg == L"--set" && hasValue) {
+      step.kind = StepKind::set;
+      if (std::swscanf(argv[++i], L"%d=%d", &step.id, &step.value) != 2) return false;
+    } else if (arg == L"--test") {
+      step.kind = StepKind::test;
+    } else if (arg == L"--close-during-test" && hasValue) {
+      step.kind = StepKind::closeDuringTest;
+      step.id = _wtoi(argv[++i]);
+    } else if (arg == L"--wait-for" && hasValue) {
+      step.kind = StepKind::waitFor;
+      step.path = argv[++i];
+    } else {
+      return false;
+    }
+    options.steps.push_back(step);
+  }
+  return !options.exe.empty();
+}
+
+struct Search {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter) {
+  auto& search = *reinterpret_cast<Search*>(parameter);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, ARRAYSIZE(title));
+  if (owner == search.processId && std::wcscmp(title, L"PADSCOPE") == 0 && IsWindowVisible(window)) {
+    search.found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindDialog(DWORD processId, HANDLE process) {
+  const double deadline = NowMs() + kFindWindowMs;
+  while (NowMs() < deadline) {
+    Search search = {processId, nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) return search.found;
+    if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
+  }
+  return nullptr;
+}
+
+LRESULT Send(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(GetDlgItem(dialog, id), message, wParam, lParam, SMTO_NORMAL, 10000, &result)) {
+    Fail("control did not answer; id", id);
+  }
+  return static_cast<LRESULT>(result);
+}
+
+std::wstring OutputText(HWND dialog) {
+  const LRESULT length = Send(dialog, kOutput, WM_GETTEXTLENGTH);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied = Send(dialog, kOutput, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(copied));
+  return text;
+}
+
+void CheckInitialState(HWND dialog) {
+  for (int id : kCheckBoxes) {
+    const LRESULT want = (id == kSafeMode || id == kShowContextDevice) ? BST_CHECKED : BST_UNCHECKED;
+    if (Send(dialog, id, BM_GETCHECK) != want) Fail("initial check box state wrong; id", id);
+  }
+  if (!IsWindowEnabled(GetDlgItem(dialog, kDoTest))) Fail("Do Test disabled at start");
+  if (Send(dialog, kOutput, WM_GETTEXTLENGTH) != 0) Fail("output box not empty at start");
+  const HWND focus = GetDlgItem(dialog, kDoTest);
+  GUITHREADINFO gui = {};
+  gui.cbSize = sizeof(gui);
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) && gui.hwndFocus != focus) {
+    Fail("keyboard focus is not on Do Test");
+  }
+}
+
+void SetCheckBox(HWND dialog, int id, int value) {
+  const LRESULT want = value ? BST_CHECKED : BST_UNCHECKED;
+  for (int clicks = 0; clicks < 2 && Send(dialog, id, BM_GETCHECK) != want; ++clicks) Send(dialog, id, BM_CLICK);
+  if (Send(dialog, id, BM_GETCHECK) != want) Fail("check box does not take its state; id", id);
+}
+
+bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
+                      nullptr);
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// Presses "Do Test" and waits until it is enabled again. Returns the time
+// from the click to that moment in milliseconds, or a negative value.
+double RunOneTest(HWND dialog) {
+  const HWND button = GetDlgItem(dialog, kDoTest);
+  if (!IsWindowEnabled(button)) {
+    Fail("Do Test disabled before the click");
+    return -1;
+  }
+  const double start = NowMs();
+  Send(dialog, kDoTest, BM_CLICK);
+  while (!IsWindowEnabled(button)) {
+    if (NowMs() - start > kTestMs) {
+      Fail("test did not end within ms", kTestMs);
+      return -1;
+    }
+    Sleep(5);
+  }
+  return NowMs() - start;
+}
+
+void WaitForFile(const std::wstring& path) {
+  const double deadline = NowMs() + 60000;
+  while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (NowMs() > deadline) {
+      Fail("the file to wait for did not appear");
+      return;
+    }
+    Sleep(50);
+  }
+}
+
+// Closes the dialog with its close box and waits for the process to end.
+void CloseAndCheckExit(HWND dialog, HANDLE process) {
+  const double start = NowMs();
+  PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  if (WaitForSingleObject(process, kExitMs) != WAIT_OBJECT_0) {
+    Fail("process did not exit after closing; ms", kExitMs);
+    TerminateProcess(process, 99);
+    return;
+  }
+  DWORD code = 99;
+  GetExitCodeProcess(process, &code);
+  std::printf("exit code=%lu close_ms=%.0f\n", code, NowMs() - start);
+  if (code != 0) Fail("exit code", code);
+}
+
+// Sets NAME=VALUE in this process, so that the child inherits it.
+bool ApplyEnvironment(const std::wstring& assignment) {
+  const size_t equals = assignment.find(L'=');
+  if (equals == std::wstring::npos || equals == 0) return false;
+  const std::wstring name = assignment.substr(0, equals);
+  const std::wstring value = assignment.substr(equals + 1);
+  return SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str()) != 0 || value.empty();
+}
+
+// Writes Wine's DLL override for padscope.exe: "native", "builtin" or ""
+// for disabled, under HKCU\Software\Wine\AppDefaults\padscope.exe.
+bool ApplyWineDll(const std::wstring& assignment) {
+  const size_t equals = assignment.find(L'=');
+  if (equals == std::wstring::npos || equals == 0) return false;
+  const std::wstring name = assignment.substr(0, equals);
+  std::wstring mode = assignment.substr(equals + 1);
+  if (mode == L"disabled") {
+    mode.clear();
+  } else if (mode != L"native" && mode != L"builtin") {
+    return false;
+  }
+  const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\padscope.exe\\DllOverrides",
+                                         name.c_str(), REG_SZ, mode.c_str(),
+                                         static_cast<DWORD>((mode.size() + 1) * sizeof(wchar_t)));
+  return status == ERROR_SUCCESS;
+}
+
+void RecordReport(const Options& options, int testNumber, const std::wstring& text) {
+  if (options.outPrefix.empty()) return;
+  const std::wstring base = options.outPrefix + L"." + std::to_wstring(testNumber);
+  if (!WriteUtf8(base + L".txt", text)) Fail("cannot write the report of test", testNumber);
+  // Placeholders for the machine's own values (see report_normalizer.h).
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
+                      nullptr);
+  const std::string normalized = NormalizeReport(utf8);
+  FILE* file = _wfopen((base + L".normalized.txt").c_str(), L"wb");
+  if (file == nullptr || std::fwrite(normalized.data(), 1, normalized.size(), file) != normalized.size()) {
+    Fail("cannot write the normalized report of test", testNumber);
+  }
+  if (file != nullptr) std::fclose(file);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fprintf(stderr, "usage: padscope_driver [--env NAME=VALUE]... --exe PATH [--out PREFIX] STEP...\n");
+    return 2;
+  }
+  for (const std::wstring& assignment : options.environment) {
+    if (!ApplyEnvironment(assignment)) Fail("bad --env assignment");
+  }
+  for (const std::wstring& assignment : options.wineDlls) {
+    if (!ApplyWineDll(assignment)) Fail("cannot set the Wine DLL override");
+  }
+  std::wstring directory = options.exe.substr(0, options.exe.find_last_of(L"\\/") + 1);
+  std::wstring commandLine = L"\"" + options.exe + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(options.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      directory.empty() ? nullptr : directory.c_str(), &startup, &process)) {
+    Fail("cannot start padscope.exe; error", GetLastError());
+    return 1;
+  }
+  CloseHandle(process.hThread);
+  const HWND dialog = FindDialog(process.dwProcessId, process.hProcess);
+  if (dialog == nullptr) {
+    Fail("no PADSCOPE window appeared");
+    TerminateProcess(process.hProcess, 99);
+    return 1;
+  }
+  std::printf("window found\n");
+  bool closed = false;
+  int testNumber = 0;
+  for (const Step& step : options.steps) {
+    if (closed || failures > 0) break;
+    switch (step.kind) {
+      case StepKind::checkInitial:
+        CheckInitialState(dialog);
+        break;
+      case StepKind::set:
+        SetCheckBox(dialog, step.id, step.value);
+        break;
+      case StepKind::test: {
+        const double ms = RunOneTest(dialog);
+        if (ms < 0) break;
+        const std::wstring text = OutputText(dialog);
+        std::printf("test %d ms=%.0f units=%zu\n", ++testNumber, ms, text.size());
+        std::fflush(stdout);
+        RecordReport(options, testNumber, text);
+        break;
+      }
+      case StepKind::closeDuringTest:
+        Send(dialog, kDoTest, BM_CLICK);
+        Sleep(static_cast<DWORD>(step.id));
+        if (IsWindowEnabled(GetDlgItem(dialog, kDoTest))) Fail("the test was no longer running when closing");
+        CloseAndCheckExit(dialog, process.hProcess);
+        closed = true;
+        break;
+      case StepKind::waitFor:
+        WaitForFile(step.path);
+        break;
+    }
+  }
+  if (!closed) CloseAndCheckExit(dialog, process.hProcess);
+  CloseHandle(process.hProcess);
+  std::printf("%s\n", failures == 0 ? "driver: ok" : "driver: FAILED");
+  return failures == 0 ? 0 : 1;
+}
