@@ -61,9 +61,14 @@ const ActiveProfile& CurrentProfile() {
   }
   auto* fresh = new ActiveProfile;
   LoadProfile(profileSetting, injectSetting, *fresh);
-  if (!currentProfile.compare_exchange_strong(current, fresh, std::memory_order_acq_rel)) {
-    delete fresh;  // another thread published first; its profile is as good
-    return *current;
+  fresh->previous = current;
+  while (!currentProfile.compare_exchange_weak(fresh->previous, fresh, std::memory_order_acq_rel)) {
+    const ActiveProfile* published = fresh->previous;
+    if (published != nullptr && published->profileSetting == profileSetting &&
+        published->injectSetting == injectSetting) {
+      delete fresh;  // another thread published the same settings first
+      return *published;
+    }
   }
   if (!fresh->error.empty()) ReportProblem(fresh->error + " (answering as if there were no tablet)");
   return *fresh;

@@ -20,6 +20,9 @@ struct ActiveProfile {
   std::string injectSetting;
   Profile profile;             // empty when the settings could not be used
   std::string error;           // why not; empty when they could
+  // The profile this one replaced. Kept so that every profile ever built
+  // stays reachable (leak checkers see a chain, not a leak).
+  const ActiveProfile* previous = nullptr;
 };
 
 // Never fails. The returned profile is never freed: a thread that a host

@@ -10,7 +10,7 @@ namespace sim {
 // the zero divisor and replacing the fault with something else.
 
 void FaultAccessViolation() {
-  int* volatile address = nullptr;
+  volatile int* volatile address = nullptr;
   *address = 0x5A;
 }
 

@@ -1,0 +1,215 @@
+// The profile text format, parsed directly.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "sim/builtin_profiles.h"
+#include "sim/profile_parser.h"
+#include "wintab/wintab_binding.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct EncodingRow {
+  const char* values;  // written after "item interface 1 "
+  Bytes expected;
+};
+
+TEST(profile_format, encodes_each_value_kind_little_endian) {
+  static const EncodingRow kRows[] = {
+      {"u8 1 255", {0x01, 0xFF}},
+      {"u16 0x0104", {0x04, 0x01}},
+      {"u32 0x01020304", {0x04, 0x03, 0x02, 0x01}},
+      {"u32 4294967295", {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"i32 -2", {0xFE, 0xFF, 0xFF, 0xFF}},
+      {"i32 -2147483648", {0x00, 0x00, 0x00, 0x80}},
+      {"fix32 1.5", {0x00, 0x80, 0x01, 0x00}},
+      {"fix32 3600", {0x00, 0x00, 0x10, 0x0E}},
+      {"fix32 0x0E100000", {0x00, 0x00, 0x10, 0x0E}},
+      {"fix32 1.600006103515625", {0x9A, 0x99, 0x01, 0x00}},
+      {"fix32 0.0000152587890625", {0x01, 0x00, 0x00, 0x00}},
+      {"fix32 0.00001", {0x01, 0x00, 0x00, 0x00}},  // 0.655 units rounds to 1
+      {"fix32 65535.9999847412109375", {0xFF, 0xFF, 0xFF, 0xFF}},
+      {"text \"Ab\"", {0x41, 0x00, 0x62, 0x00, 0x00, 0x00}},
+      {"chars \"Ab\"", {0x41, 0x00, 0x62, 0x00}},
+      {"text \"a\" \"b\" u16 0", {0x61, 0x00, 0x00, 0x00, 0x62, 0x00, 0x00, 0x00, 0x00, 0x00}},
+      {"text \"\xC3\xA9\"", {0xE9, 0x00, 0x00, 0x00}},                            // UTF-8 e-acute
+      {"chars \"\xF0\x9F\x98\x80\"", {0x3D, 0xD8, 0x00, 0xDE}},                  // surrogate pair
+      {"chars \"\\\"\\\\\\0\\u20AC\"", {0x22, 0x00, 0x5C, 0x00, 0x00, 0x00, 0xAC, 0x20}},  // " \ NUL euro
+      {"axis -100 200 2 1000.0",
+       {0x9C, 0xFF, 0xFF, 0xFF, 0xC8, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0xE8, 0x03}},
+      {"fill 5 u16 0x0041", {0x41, 0x00, 0x41, 0x00, 0x41}},
+      {"fill 6 u32 0x04030201", {0x01, 0x02, 0x03, 0x04, 0x01, 0x02}},
+      {"u32 1 size 2", {0x01, 0x00}},
+      {"u8 7 size 3", {0x07, 0x00, 0x00}},
+      {"u8 1 u16 2 # a comment after the values", {0x01, 0x02, 0x00}},
+      {"empty", {}},
+  };
+  for (size_t row = 0; row < std::size(kRows); ++row) {
+    sim::Profile profile;
+    std::string error;
+    const std::string line = std::string("item interface 1 ") + kRows[row].values;
+    ASSERT_TRUE(sim::ParseProfileText(line, profile, error)) << "row " << row << " (" << line << "): " << error;
+    const Bytes* answer = profile.FindAnswer(1, 1);
+    ASSERT_NE(answer, nullptr) << "row " << row;
+    EXPECT_EQ(*answer, kRows[row].expected) << "row " << row << " (" << line << ")";
+  }
+}
+
+TEST(profile_format, builds_a_whole_context_record_from_named_fields) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText("item defsysctx 0 context lcName \"Sys\" lcOptions 0x8004 \\\n"
+                                    "   lcDevice 3 lcOutExtY -1080 lcSensX 1.5 lcSysSensY 0x00020000",
+                                    profile, error))
+      << error;
+  const Bytes* answer = profile.FindAnswer(wintab::WTI_DEFSYSCTX, 0);
+  ASSERT_NE(answer, nullptr);
+  ASSERT_EQ(answer->size(), sizeof(wintab::LOGCONTEXTW));
+  wintab::LOGCONTEXTW context;
+  std::memcpy(&context, answer->data(), sizeof context);
+  EXPECT_EQ(std::u16string(context.lcName), u"Sys");
+  EXPECT_EQ(context.lcOptions, 0x8004u);
+  EXPECT_EQ(context.lcDevice, 3u);
+  EXPECT_EQ(context.lcOutExtY, -1080);
+  EXPECT_EQ(context.lcSensX, 0x00018000u);
+  EXPECT_EQ(context.lcSysSensY, 0x00020000u);
+  EXPECT_EQ(context.lcStatus, 0u) << "fields not named are zero";
+  EXPECT_EQ(context.lcSysExtX, 0);
+}
+
+TEST(profile_format, category_names_and_ranges_select_the_categories) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText("item device:2 DVC_NAME text \"d\"\n"
+                                    "item cursor:5-7 CSR_NAME text \"c\"\n"
+                                    "item 300-301 2 u8 1\n"
+                                    "item availability 0 u8 9\n",
+                                    profile, error))
+      << error;
+  struct Probe {
+    uint32_t category;
+    uint32_t index;
+    bool found;
+  };
+  static const Probe kProbes[] = {
+      {102, 1, true}, {101, 1, false}, {103, 1, false}, {102, 2, false},
+      {204, 1, false}, {205, 1, true}, {207, 1, true}, {208, 1, false},
+      {300, 2, true}, {301, 2, true}, {302, 2, false}, {0, 0, true},
+  };
+  for (const Probe& probe : kProbes) {
+    EXPECT_EQ(profile.FindAnswer(probe.category, probe.index) != nullptr, probe.found)
+        << "category " << probe.category << " index " << probe.index;
+  }
+}
+
+TEST(profile_format, later_items_override_and_patches_change_bytes_in_place) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText("base default\n"
+                                    "item interface IFC_NDEVICES u32 5\n"
+                                    "patch defsysctx 0 96 u32 3\n",
+                                    profile, error))
+      << error;
+  EXPECT_EQ(*profile.FindAnswer(1, wintab::IFC_NDEVICES), (Bytes{5, 0, 0, 0}));
+
+  sim::Profile original;
+  ASSERT_TRUE(sim::ParseProfileText("base default", original, error)) << error;
+  Bytes expected = *original.FindAnswer(wintab::WTI_DEFSYSCTX, 0);
+  ASSERT_EQ(expected.size(), 212u);
+  expected[offsetof(wintab::LOGCONTEXTW, lcDevice)] = 3;
+  EXPECT_EQ(*profile.FindAnswer(wintab::WTI_DEFSYSCTX, 0), expected);
+}
+
+TEST(profile_format, behaviours_merge_per_phase) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText("on device:0 DVC_NAME real count=4 write=9\n"
+                                    "on device:0 DVC_NAME real segv\n"
+                                    "on device:0 DVC_NAME probe raise:0xE0001234\n",
+                                    profile, error))
+      << error;
+  const sim::CallBehaviour real = profile.BehaviourFor(100, wintab::DVC_NAME, sim::CallPhase::real);
+  EXPECT_EQ(real.misconduct, sim::Misconduct::accessViolation);
+  EXPECT_EQ(real.returnedCount, 4u);
+  EXPECT_EQ(real.writtenBytes, 9u);
+  const sim::CallBehaviour probe = profile.BehaviourFor(100, wintab::DVC_NAME, sim::CallPhase::probe);
+  EXPECT_EQ(probe.misconduct, sim::Misconduct::raise);
+  EXPECT_EQ(probe.raiseCode, 0xE0001234u);
+  EXPECT_FALSE(probe.returnedCount.has_value());
+  EXPECT_EQ(profile.BehaviourFor(101, wintab::DVC_NAME, sim::CallPhase::real).misconduct, sim::Misconduct::none);
+}
+
+TEST(profile_format, injections_use_commas_and_semicolons) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseInjection("101,1,real,ill ; device:0, DVC_PKTRATE ,probe,hang;0,0,probe,fpe", profile, error))
+      << error;
+  EXPECT_EQ(profile.BehaviourFor(101, 1, sim::CallPhase::real).misconduct, sim::Misconduct::illegalInstruction);
+  EXPECT_EQ(profile.BehaviourFor(100, wintab::DVC_PKTRATE, sim::CallPhase::probe).misconduct, sim::Misconduct::hang);
+  EXPECT_EQ(profile.BehaviourFor(0, 0, sim::CallPhase::probe).misconduct, sim::Misconduct::divideByZero);
+  EXPECT_TRUE(sim::ParseInjection("", profile, error)) << "no injection at all is fine";
+}
+
+struct ErrorRow {
+  const char* text;
+  const char* expectedInError;
+};
+
+TEST(profile_format, rejects_malformed_text_and_names_the_line) {
+  static const ErrorRow kRows[] = {
+      {"item interface 1 u8 1\nfrobnicate 1 2", "line 2: unknown directive 'frobnicate'"},
+      {"item interface 1 u8 256", "line 1: bad u8 value '256'"},
+      {"item interface 1 u16 -1", "line 1: bad u16 value '-1'"},
+      {"item interface 1 text \"open", "line 1: text without its closing quote"},
+      {"item interface 1 text \"bad \\q\"", "unknown escape \\q"},
+      {"item interface 1 u8 \"x\"", "'u8' takes numbers, not text"},
+      {"item interface 1 text 5", "'text' takes quoted text"},
+      {"item interface 1 axis 0 1 2", "an axis needs four values"},
+      {"item interface 1 fix32 65536.0", "bad fix32 value"},
+      {"item interface 1", "no value (write 'empty'"},
+      {"item interface 1 5", "value without an encoding"},
+      {"item interface 1 u8", "encoding 'u8' without values"},
+      {"item cursor:0 DVC_NAME text \"x\"", "does not belong to the category"},
+      {"item interface NOT_AN_INDEX u8 1", "unknown index 'NOT_AN_INDEX'"},
+      {"item device:100 1 u8 1", "bad category 'device:100'"},
+      {"item 7-3 1 u8 1", "bad category '7-3'"},
+      {"\n\npatch interface 1 0 u8 1", "line 3: patch of an item that the profile does not have"},
+      {"on interface 1 probe write=4", "write= applies to real calls only"},
+      {"on interface 1 sideways segv", "expected probe or real"},
+      {"on interface 1 real explode", "unknown action 'explode'"},
+      {"base nowhere", "no built-in profile 'nowhere'"},
+      {"item defcontext 0 context lcNope 1", "unknown context field 'lcNope'"},
+      {"item defcontext 0 context lcName \"" "0123456789012345678901234567890123456789X" "\"",
+       "bad value for context field lcName"},
+      {"item interface 1 fill 5 u64 1", "fill needs"},
+      {"item interface 1 u8 1 fill 16777216 u8 1", "answer longer than"},
+      {"item interface 1 fill 16777217 u8 1", "fill needs"},
+  };
+  for (size_t row = 0; row < std::size(kRows); ++row) {
+    sim::Profile profile;
+    std::string error;
+    EXPECT_FALSE(sim::ParseProfileText(kRows[row].text, profile, error)) << "row " << row;
+    EXPECT_NE(error.find(kRows[row].expectedInError), std::string::npos)
+        << "row " << row << ": error was \"" << error << "\"";
+  }
+  sim::Profile profile;
+  std::string error;
+  EXPECT_FALSE(sim::ParseInjection("1,4,probe", profile, error));
+  EXPECT_NE(error.find("injection '1,4,probe'"), std::string::npos) << error;
+}
+
+TEST(profile_format, every_builtin_profile_parses) {
+  for (const sim::BuiltinProfile& builtin : sim::BuiltinProfiles()) {
+    sim::Profile profile;
+    std::string error;
+    EXPECT_TRUE(sim::ParseProfileText(builtin.text, profile, error)) << builtin.name << ": " << error;
+    EXPECT_EQ(sim::FindBuiltinProfile(builtin.name), builtin.text) << builtin.name;
+  }
+  EXPECT_NE(sim::FindBuiltinProfile(sim::kDefaultProfileName), nullptr);
+}
+
+}  // namespace
