@@ -47,14 +47,15 @@ drive() {
   "$wine_run" "$driver" --wine-dll "wintab32=$mode" --exe "$(windows_path "$dir/padscope.exe")" \
     --out "$(windows_path "$dir/report")" "$@" >"$dir/driver.out" 2>"$dir/driver.err"
   local status=$?
-  sed "s/^/  driver: /" "$dir/driver.out"
+  tr -d '\r' <"$dir/driver.out" | sed "s/^/  driver: /"
   [ "$status" -eq 0 ] || fail "driver exited with $status"
   return "$status"
 }
 
 report() { cat "$dir/report.$1.normalized.txt" 2>/dev/null; }
-test_ms() { sed -n "s/^test $1 ms=\([0-9]*\) .*/\1/p" "$dir/driver.out"; }
-close_ms() { sed -n 's/^exit code=0 close_ms=\([0-9]*\)$/\1/p' "$dir/driver.out"; }
+# The driver's console lines end with CR LF.
+test_ms() { tr -d '\r' <"$dir/driver.out" | sed -n "s/^test $1 ms=\([0-9]*\) .*/\1/p"; }
+close_ms() { tr -d '\r' <"$dir/driver.out" | sed -n 's/^exit code=0 close_ms=\([0-9]*\)$/\1/p'; }
 
 golden() {
   local file="$golden_dir/$1"
@@ -122,8 +123,8 @@ case "$case_name" in
 
   fault_safe_mode_costs_one_row)
     drive sim native --env "PADSCOPE_SIM_INJECT=$name_row_fault" --test
-    expected="$(golden default.txt)" || exit 1
-    differing="$(diff <(printf '%s\n' "$expected") <(report 1; echo) | grep -c '^[<>]')"
+    golden default.txt >/dev/null || exit 1
+    differing="$(diff "$golden_dir/default.txt" "$dir/report.1.normalized.txt" | grep -c '^[<>]')"
     [ "$differing" -eq 2 ] || fail "expected exactly one changed line, diff has $differing lines"
     name_row="$(golden_row default.txt DVC_NAME)"
     # The size probe's echo stays, then "<exception>" in place of the answer.
@@ -157,9 +158,11 @@ case "$case_name" in
     else
       latency=$((hung_ms - reach_ms))
       echo "  <hung> came ${latency} ms after the last output (test ${hung_ms} ms, reaching the row ${reach_ms} ms)"
-      # One to two watchdog periods; a little slack for timer delivery.
+      # One to two watchdog periods. The two runs are separate processes,
+      # whose times to the row and to the published text vary by some tens
+      # of milliseconds under Wine: that much slack on either side.
       [ "$latency" -ge 950 ] || fail "<hung> after only $latency ms"
-      [ "$latency" -le 2200 ] || fail "<hung> only after $latency ms"
+      [ "$latency" -le 2300 ] || fail "<hung> only after $latency ms"
     fi
     ;;
 
