@@ -1,6 +1,7 @@
 #include "fake_wintab.h"
 
 #include <cstring>
+#include <stdexcept>
 
 namespace fakewintab {
 namespace {
@@ -67,6 +68,8 @@ uint32_t PADSCOPE_WINTAB_API WTInfoW(uint32_t category, uint32_t index, void* ou
   switch (behaviour.step) {
     case Step::Fault:
       RaiseAccessViolation();
+    case Step::Throw:
+      throw std::runtime_error("raised inside the library");
     case Step::Overrun:
       if (output != nullptr) {
         volatile uint8_t* out = static_cast<uint8_t*>(output);

@@ -17,6 +17,7 @@ enum class Step : uint8_t {
   Answer,   // return `count`; the real call writes the item's bytes
   Fault,    // write through a bad pointer: an access violation / SIGSEGV
   Overrun,  // the real call writes `count` bytes of 0x5A, past any buffer
+  Throw,    // raise a C++ exception out of the library
 };
 
 struct Behaviour {

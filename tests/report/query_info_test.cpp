@@ -65,6 +65,7 @@ struct QueryRow {
 
 Behaviour Answers(uint32_t count) { return Behaviour{Step::Answer, count}; }
 const Behaviour kFaults{Step::Fault, 0};
+const Behaviour kThrows{Step::Throw, 0};
 
 TEST_F(QueryInfoTest, echoes_each_count_and_keeps_the_real_calls_answer) {
   const QueryRow rows[] = {
@@ -78,6 +79,8 @@ TEST_F(QueryInfoTest, echoes_each_count_and_keeps_the_real_calls_answer) {
       {"size probe faults", true, false, kFaults, Answers(4), u"<exception>", 0, "p"},
       {"real call faults after 40", true, false, Answers(40), kFaults, u"{ 40} <exception>", 0, "pr"},
       {"no null buffer: real call faults", true, true, Answers(4), kFaults, u"<exception>", 0, "r"},
+      {"size probe raises an exception", true, false, kThrows, Answers(4), u"<exception>", 0, "p"},
+      {"real call raises an exception after 12", true, false, Answers(12), kThrows, u"{ 12} <exception>", 0, "pr"},
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     const QueryRow& row = rows[i];
