@@ -32,7 +32,7 @@ inline StatePtr MakeState() {
 // bytes at its start, their count in lastQuerySize.
 inline void SetAnswer(DialogState& state, const std::vector<uint8_t>& bytes) {
   std::memset(state.queryBuffer, 0, sizeof(state.queryBuffer));
-  std::memcpy(state.queryBuffer, bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(state.queryBuffer, bytes.data(), bytes.size());
   state.lastQuerySize = static_cast<uint32_t>(bytes.size());
 }
 
