@@ -136,6 +136,10 @@ TEST(version_strings, reports_the_keys_asked_in_key_order_and_skips_missing_ones
       {"company looked up without file version", {u"LegalCopyright", u"CompanyName"}, {{1, u"Test Tablets AB"}}},
       {"key order, not resource order", {u"Comments", u"ProductVersion", u"FileVersion"},
        {{0, u"x"}, {1, u"7.4"}, {2, u"7.4.2.19"}}},
+      // A value's reported length counts its terminator, so a NUL stored at
+      // that length would land on the next entry's header and hide it.
+      {"a value after its neighbour was read", {u"CompanyName", u"ProductVersion", u"Comments"},
+       {{0, u"Test Tablets AB"}, {1, u"7.4"}, {2, u"x"}}},
       {"a key longer than any sub-block path", {longKey.c_str(), u"CompanyName"}, {{1, u"Test Tablets AB"}}},
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
