@@ -90,21 +90,26 @@ void AppendCodePoint(std::u16string& text, uint32_t codePoint) {
 // Decodes one UTF-8 sequence starting at body[at]; advances `at`.
 bool DecodeUtf8(std::string_view body, size_t& at, uint32_t& codePoint) {
   const auto lead = static_cast<unsigned char>(body[at]);
-  size_t length = 0;
-  uint32_t minimum = 0;
   if (lead < 0x80) {
     codePoint = lead;
     ++at;
     return true;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-  } else {
-    return false;
   }
+  struct Sequence {
+    unsigned char mask;
+    unsigned char pattern;
+    size_t length;
+    uint32_t minimum;  // smaller values would be overlong
+  };
+  static constexpr Sequence kSequences[] = {{0xE0, 0xC0, 2, 0x80}, {0xF0, 0xE0, 3, 0x800}, {0xF8, 0xF0, 4, 0x10000}};
+  const Sequence* sequence = nullptr;
+  for (const Sequence& candidate : kSequences) {
+    if ((lead & candidate.mask) == candidate.pattern) sequence = &candidate;
+  }
+  if (sequence == nullptr) return false;
+  const size_t length = sequence->length;
+  const uint32_t minimum = sequence->minimum;
+  codePoint = lead & static_cast<unsigned char>(~sequence->mask & 0xFF);
   if (at + length > body.size()) return false;
   for (size_t k = 1; k < length; ++k) {
     const auto next = static_cast<unsigned char>(body[at + k]);
@@ -250,10 +255,12 @@ bool ParseCategoryRange(std::string_view text, CategoryRange& range, std::string
   uint64_t limit = 0xFFFFFFFFu;
   std::string_view numbers = text;
   if (StartsWith(text, "device:")) {
-    base = wintab::WTI_DEVICES, limit = wintab::WTI_CURSORS - wintab::WTI_DEVICES - 1;
+    base = wintab::WTI_DEVICES;
+    limit = wintab::WTI_CURSORS - wintab::WTI_DEVICES - 1;
     numbers = text.substr(7);
   } else if (StartsWith(text, "cursor:")) {
-    base = wintab::WTI_CURSORS, limit = 0xFFFFFFFFu - wintab::WTI_CURSORS;
+    base = wintab::WTI_CURSORS;
+    limit = 0xFFFFFFFFu - wintab::WTI_CURSORS;
     numbers = text.substr(7);
   }
   uint64_t first = 0;

@@ -25,7 +25,9 @@ PADSCOPE_SIM_EXPORT uint32_t PADSCOPE_WINTAB_API WTInfoW(uint32_t category, uint
 // Present so that a host finds them; the simulated library opens no
 // context and delivers no packets.
 PADSCOPE_SIM_EXPORT void* PADSCOPE_WINTAB_API WTOpenW(void* window, void* context, int enable) {
-  (void)window, (void)context, (void)enable;
+  (void)window;
+  (void)context;
+  (void)enable;
   return nullptr;
 }
 
@@ -35,12 +37,15 @@ PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTClose(void* context) {
 }
 
 PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTEnable(void* context, int enable) {
-  (void)context, (void)enable;
+  (void)context;
+  (void)enable;
   return 0;
 }
 
 PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTPacketsGet(void* context, int maximum, void* packets) {
-  (void)context, (void)maximum, (void)packets;
+  (void)context;
+  (void)maximum;
+  (void)packets;
   return 0;
 }
 

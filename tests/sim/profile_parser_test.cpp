@@ -166,6 +166,8 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
       {"item interface 1 u16 -1", "line 1: bad u16 value '-1'"},
       {"item interface 1 text \"open", "line 1: text without its closing quote"},
       {"item interface 1 text \"bad \\q\"", "unknown escape \\q"},
+      {"item interface 1 text \"\xC0\x80\"", "not valid UTF-8"},  // overlong NUL
+      {"item interface 1 text \"\xC3\"", "not valid UTF-8"},      // cut sequence
       {"item interface 1 u8 \"x\"", "'u8' takes numbers, not text"},
       {"item interface 1 text 5", "'text' takes quoted text"},
       {"item interface 1 axis 0 1 2", "an axis needs four values"},
