@@ -321,7 +321,11 @@ int wmain(int argc, wchar_t** argv) {
     TerminateProcess(process.hProcess, 99);
     return 1;
   }
-  std::printf("window found\n");
+  RECT bounds = {};
+  GetWindowRect(dialog, &bounds);
+  std::printf("window found at %ld,%ld size %ldx%ld\n", bounds.left, bounds.top, bounds.right - bounds.left,
+              bounds.bottom - bounds.top);
+  std::fflush(stdout);
   bool closed = false;
   int testNumber = 0;
   for (const Step& step : options.steps) {
