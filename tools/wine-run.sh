@@ -10,8 +10,9 @@
 # is none. WINEPREFIX, when set, wins. Builds of different people or presets
 # never share a prefix or a wineserver. The prefix is created on first use
 # (wineboot --init, about 11 s, without Mono and Gecko), with Wine's crash
-# dialog and its automatic debugger switched off and every program running
-# inside one virtual desktop (without a window manager, closing a top-level
+# dialog switched off (a crash prints its backtrace to the program's stderr
+# and ends it with a nonzero exit code) and every program running inside
+# one virtual desktop (without a window manager, closing a top-level
 # window would otherwise wait about 2 s).
 #
 # Display: Windows programs get the shared Xvfb of the `wine` test fixture
@@ -75,10 +76,6 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\WineDbg]
 "ShowCrashDialog"=dword:00000000
-
-[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
-"Debugger"=-
-"Auto"="0"
 
 [HKEY_CURRENT_USER\Software\Wine\Explorer]
 "Desktop"="padscope"

@@ -44,31 +44,13 @@ int RunUnderSeh(GuardedCall* call, uint32_t* code) {
   }
 }
 
-#elif defined(__x86_64__)
-
-void CallGuarded(void* call) {
-  auto* guarded = static_cast<GuardedCall*>(call);
-  guarded->function(guarded->argument);
-}
-
-// GCC's x64 C++ exceptions travel as SEH exceptions, and a catch-all
-// inside the guarded frame would also take processor faults and so lose
-// their codes. The guard lets the compiler's own exceptions pass and they
-// are caught here, just outside it.
-int RunUnderSeh(GuardedCall* call, uint32_t* code) {
-  try {
-    return PadscopeSehCall(CallGuarded, call, code);
-  } catch (...) {
-    call->threwCppException = true;
-    return 0;
-  }
-}
-
 #else
 
-// GCC's 32-bit C++ exceptions are DWARF unwinds that never reach an SEH
-// handler, and processor faults never reach a catch: the thunk catches the
-// first, the guard's frame the second.
+// GCC's C++ exceptions never reach the guard's handler as such (on x86
+// they are DWARF unwinds outside SEH; on x64 the catch below is the nearer
+// frame), and a catch-all of this compiler does not take processor faults
+// or other SEH exceptions: the thunk catches the first, the guard's frame
+// the second, each with its own code.
 void CallGuarded(void* call) {
   auto* guarded = static_cast<GuardedCall*>(call);
   try {

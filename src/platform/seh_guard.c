@@ -10,12 +10,6 @@
 
 #if defined(__x86_64__)
 
-/* GCC's C++ exceptions on x64 are raised as these codes; the caller of the
- * guard catches them as C++ exceptions, so the guard lets them pass. */
-#define GCC_THROW_CODE 0x20474343u
-#define GCC_UNWIND_CODE 0x21474343u
-#define GCC_FORCED_CODE 0x22474343u
-
 /* Offset of the code slot in the guard routine's frame (seh_guard_x64.S). */
 #define GUARD_CODE_SLOT 32
 
@@ -28,7 +22,6 @@ EXCEPTION_DISPOSITION PadscopeSehHandler(EXCEPTION_RECORD* record, void* establi
                                          DISPATCHER_CONTEXT* dispatcher) {
   const DWORD code = record->ExceptionCode;
   if (record->ExceptionFlags & GUARD_UNWINDING_FLAGS) return ExceptionContinueSearch;
-  if (code == GCC_THROW_CODE || code == GCC_UNWIND_CODE || code == GCC_FORCED_CODE) return ExceptionContinueSearch;
   *(volatile uint32_t*)((char*)establisherFrame + GUARD_CODE_SLOT) = code;
   RtlUnwindEx(establisherFrame, (void*)PadscopeSehContinue, record, (void*)(ULONG_PTR)1, context,
               dispatcher->HistoryTable);

@@ -19,8 +19,7 @@ typedef void (*PadscopeSehThunk)(void* argument);
  * __except (EXCEPTION_EXECUTE_HANDLER): it sees an exception only after
  * every handler inside the call has declined it, then unwinds the stack
  * back to this frame. Returns 1 and stores the exception code in *code
- * when that happened, 0 when the thunk returned. On x64 the compiler's
- * own C++ exceptions are declined and travel on to the caller's catch.
+ * when that happened, 0 when the thunk returned.
  * The thunk must hold nothing that needs a destructor: frames between the
  * fault and this routine are abandoned. */
 int PadscopeSehCall(PadscopeSehThunk thunk, void* argument, uint32_t* code);
