@@ -24,6 +24,10 @@
 //                      press "Do Test", wait MS milliseconds and close the
 //                      dialog while the test still runs
 // --wait-for FILE      wait (at most 60 s) until FILE exists
+// --idle MS            wait MS milliseconds, then check that the output box
+//                      still shows the last report unchanged
+// --check-resize       enlarge and shrink the dialog like a border drag and
+//                      check that only the output box follows
 // After the last step the dialog is closed with its close box (unless a
 // step closed it) and the exit code must be 0.
 #ifndef UNICODE
@@ -47,11 +51,11 @@ constexpr DWORD kFindWindowMs = 30000;
 constexpr DWORD kTestMs = 60000;
 constexpr DWORD kExitMs = 15000;
 
-enum class StepKind { checkInitial, set, test, closeDuringTest, waitFor };
+enum class StepKind { checkInitial, set, test, closeDuringTest, waitFor, idle, checkResize };
 
 struct Step {
   StepKind kind;
-  int id = 0;     // set: the check box; closeDuringTest: milliseconds
+  int id = 0;     // set: the check box; closeDuringTest, idle: milliseconds
   int value = 0;  // set: 1 checked, 0 unchecked
   std::wstring path;
 };
@@ -110,6 +114,11 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     } else if (arg == L"--close-during-test" && hasValue) {
       step.kind = StepKind::closeDuringTest;
       step.id = _wtoi(argv[++i]);
+    } else if (arg == L"--idle" && hasValue) {
+      step.kind = StepKind::idle;
+      step.id = _wtoi(argv[++i]);
+    } else if (arg == L"--check-resize") {
+      step.kind = StepKind::checkResize;
     } else if (arg == L"--wait-for" && hasValue) {
       step.kind = StepKind::waitFor;
       step.path = argv[++i];
@@ -217,6 +226,47 @@ double RunOneTest(HWND dialog) {
     Sleep(5);
   }
   return NowMs() - start;
+}
+
+// A control's rectangle in the dialog's client coordinates.
+RECT ControlRect(HWND dialog, int id) {
+  RECT bounds = {};
+  GetWindowRect(GetDlgItem(dialog, id), &bounds);
+  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&bounds), 2);
+  return bounds;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Resizes the dialog as a border drag does, ending at its first size;
+// after each size the output box must keep its top-left corner and reach
+// the client area's right and bottom edges, and every other control must
+// stay where it was. (The template's own box may miss the edges by a
+// rounded pixel before the first resize, so that state is not compared.)
+void CheckResize(HWND dialog) {
+  static const int kOtherControls[] = {1001, 1002, 1003, 1004, 1005, 1007, 1008};
+  RECT before[std::size(kOtherControls)];
+  for (size_t i = 0; i < std::size(kOtherControls); ++i) before[i] = ControlRect(dialog, kOtherControls[i]);
+  const RECT outputBefore = ControlRect(dialog, kOutput);
+  RECT window = {};
+  GetWindowRect(dialog, &window);
+  const int width = window.right - window.left, height = window.bottom - window.top;
+  const int sizes[][2] = {{width + 200, height + 150}, {width - 100, height + 40}, {width, height}};
+  for (size_t row = 0; row < std::size(sizes); ++row) {
+    SetWindowPos(dialog, nullptr, 0, 0, sizes[row][0], sizes[row][1], SWP_NOMOVE | SWP_NOZORDER);
+    RECT client = {};
+    GetClientRect(dialog, &client);
+    const RECT output = ControlRect(dialog, kOutput);
+    if (output.left != outputBefore.left || output.top != outputBefore.top) Fail("output box moved; size row", row);
+    if (output.right != client.right || output.bottom != client.bottom) {
+      Fail("output box does not reach the client edges; size row", row);
+    }
+    for (size_t i = 0; i < std::size(kOtherControls); ++i) {
+      if (!SameRect(ControlRect(dialog, kOtherControls[i]), before[i])) Fail("a control moved; id", kOtherControls[i]);
+    }
+  }
 }
 
 void WaitForFile(const std::wstring& path) {
@@ -355,6 +405,16 @@ int wmain(int argc, wchar_t** argv) {
         break;
       case StepKind::waitFor:
         WaitForFile(step.path);
+        break;
+      case StepKind::idle: {
+        const std::wstring shown = OutputText(dialog);
+        Sleep(static_cast<DWORD>(step.id));
+        if (OutputText(dialog) != shown) Fail("the output box changed while no test ran");
+        if (!IsWindowEnabled(GetDlgItem(dialog, kDoTest))) Fail("Do Test disabled while no test ran");
+        break;
+      }
+      case StepKind::checkResize:
+        CheckResize(dialog);
         break;
     }
   }
