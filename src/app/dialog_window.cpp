@@ -7,9 +7,7 @@
 
 namespace {
 
-DialogState* RecordOf(HWND dialog) {
-  return reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-}
+DialogState* RecordOf(HWND dialog) { return reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER)); }
 
 void SetRecord(HWND dialog, DialogState* state) {
   SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(state));

@@ -27,16 +27,12 @@ HWND DoTestButton(const DialogState& state) { return GetDlgItem(DialogWindowOf(s
 // test runs, also when no worker could be created.
 bool TestIsRunning(const DialogState& state) { return !IsWindowEnabled(DoTestButton(state)); }
 
-uint8_t IsChecked(HWND dialog, int controlId) {
-  return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED ? 1 : 0;
-}
+uint8_t IsChecked(HWND dialog, int controlId) { return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED ? 1 : 0; }
 
 // The worker increments the counter with plain writes; the watchdog only
 // compares it for equality once a second, so a fresh read of the aligned
 // 32-bit value is all it needs.
-int32_t ReadProgress(const DialogState& state) {
-  return *static_cast<const volatile int32_t*>(&state.progressCount);
-}
+int32_t ReadProgress(const DialogState& state) { return *static_cast<const volatile int32_t*>(&state.progressCount); }
 
 // Terminates the worker and waits up to waitMs for it to be gone. True when
 // no worker can write any more (none was running, or it has ended).

@@ -1,5 +1,9 @@
 // Dialog resource 1 of the product, decoded from the file and compared with
 // the layout the program is designed with.
+#include <iterator>
+#include <optional>
+#include <string>
+
 #include "executable_fixture.h"
 #include "resource_parsers.h"
 
@@ -108,8 +112,9 @@ TEST(dialog_resource, controls_in_template_order_with_ids_texts_styles_and_geome
     SCOPED_TRACE("control " + std::to_string(i + 1) + " (id " + std::to_string(want.id) + ")");
     EXPECT_EQ(item.id, want.id);
     EXPECT_TRUE(ClassIs(item.windowClass, want.windowClass))
-        << "class " << (item.windowClass.isOrdinal ? "#" + std::to_string(item.windowClass.ordinal)
-                                                     : pe::Narrow(item.windowClass.name));
+        << "class "
+        << (item.windowClass.isOrdinal ? "#" + std::to_string(item.windowClass.ordinal)
+                                       : pe::Narrow(item.windowClass.name));
     EXPECT_FALSE(item.title.isOrdinal);
     EXPECT_EQ(pe::Narrow(item.title.name), pe::Narrow(want.text));
     EXPECT_EQ(item.style, want.style) << std::hex << "0x" << item.style;

@@ -20,9 +20,9 @@ const Resource* FindResource(const Image& image, uint32_t type, uint32_t id);
 
 }  // namespace pe
 
-#define REQUIRE_PRODUCT_IMAGE(image)                                                 \
-  const pe::Image* image = pe::ProductImage();                                      \
-  if (image == nullptr) {                                                           \
-    if (::testing::Test::HasFailure()) return;                                      \
+#define REQUIRE_PRODUCT_IMAGE(image)                                                  \
+  const pe::Image* image = pe::ProductImage();                                        \
+  if (image == nullptr) {                                                             \
+    if (::testing::Test::HasFailure()) return;                                        \
     GTEST_SKIP() << "no 32-bit build at " << pe::ProductPath() << "; build it first"; \
   }

@@ -1,5 +1,6 @@
 // The product is a 32-bit GUI executable that imports only system DLLs.
 #include <algorithm>
+#include <iterator>
 #include <cctype>
 #include <set>
 #include <string>
@@ -59,20 +60,28 @@ TEST(product_executable, imports_the_calls_the_program_is_built_on) {
     const char* function;
   };
   static const Row rows[] = {
-      {"user32.dll", "DialogBoxParamW"},      {"user32.dll", "SetTimer"},
-      {"user32.dll", "KillTimer"},            {"user32.dll", "SetDlgItemTextW"},
-      {"user32.dll", "SystemParametersInfoW"}, {"user32.dll", "EnableWindow"},
-      {"gdi32.dll", "CreateFontIndirectW"},   {"gdi32.dll", "GetStockObject"},
-      {"kernel32.dll", "CreateThread"},       {"kernel32.dll", "TerminateThread"},
-      {"kernel32.dll", "LoadLibraryW"},       {"kernel32.dll", "GetProcAddress"},
-      {"kernel32.dll", "FreeLibrary"},        {"kernel32.dll", "DebugBreak"},
-      {"version.dll", "GetFileVersionInfoW"}, {"version.dll", "VerQueryValueW"},
+      {"user32.dll", "DialogBoxParamW"},
+      {"user32.dll", "SetTimer"},
+      {"user32.dll", "KillTimer"},
+      {"user32.dll", "SetDlgItemTextW"},
+      {"user32.dll", "SystemParametersInfoW"},
+      {"user32.dll", "EnableWindow"},
+      {"gdi32.dll", "CreateFontIndirectW"},
+      {"gdi32.dll", "GetStockObject"},
+      {"kernel32.dll", "CreateThread"},
+      {"kernel32.dll", "TerminateThread"},
+      {"kernel32.dll", "LoadLibraryW"},
+      {"kernel32.dll", "GetProcAddress"},
+      {"kernel32.dll", "FreeLibrary"},
+      {"kernel32.dll", "DebugBreak"},
+      {"version.dll", "GetFileVersionInfoW"},
+      {"version.dll", "VerQueryValueW"},
   };
   for (size_t i = 0; i < std::size(rows); ++i) {
     const pe::Import* import = FindImport(*image, rows[i].dll);
     ASSERT_NE(import, nullptr) << "row " << i << ": no import of " << rows[i].dll;
-    const bool present = std::find(import->functions.begin(), import->functions.end(), rows[i].function) !=
-                         import->functions.end();
+    const bool present =
+        std::find(import->functions.begin(), import->functions.end(), rows[i].function) != import->functions.end();
     EXPECT_TRUE(present) << "row " << i << ": " << rows[i].dll << " lacks " << rows[i].function;
   }
 }

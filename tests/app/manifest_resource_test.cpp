@@ -1,4 +1,6 @@
 // Manifest resource 1 of the product, read from the file as UTF-8 text.
+#include <iterator>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>

@@ -200,9 +200,7 @@ class Parser {
 
 }  // namespace
 
-std::optional<Image> Parse(const std::vector<uint8_t>& file, std::string& error) {
-  return Parser(file, error).Run();
-}
+std::optional<Image> Parse(const std::vector<uint8_t>& file, std::string& error) { return Parser(file, error).Run(); }
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

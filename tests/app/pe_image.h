@@ -17,8 +17,8 @@ struct Import {
 };
 
 struct Resource {
-  uint32_t type;      // numeric types only; a named type is reported as error
-  uint32_t id;        // numeric identifiers only
+  uint32_t type;  // numeric types only; a named type is reported as error
+  uint32_t id;    // numeric identifiers only
   uint32_t language;
   std::vector<uint8_t> data;
 };

@@ -53,8 +53,7 @@ std::optional<DialogTemplate> ParseDialogTemplateEx(const std::vector<uint8_t>& 
   t.cx = static_cast<int16_t>(in.U16(22));
   t.cy = static_cast<int16_t>(in.U16(24));
   size_t at = 26;
-  if (!ReadNameOrOrdinal(in, at, t.menu) || !ReadNameOrOrdinal(in, at, t.windowClass) ||
-      !ReadString(in, at, t.title)) {
+  if (!ReadNameOrOrdinal(in, at, t.menu) || !ReadNameOrOrdinal(in, at, t.windowClass) || !ReadString(in, at, t.title)) {
     error = "dialog header runs past the end";
     return std::nullopt;
   }

@@ -44,10 +44,10 @@ std::optional<DialogTemplate> ParseDialogTemplateEx(const std::vector<uint8_t>& 
 // table, a string, VarFileInfo, Var.
 struct VersionNode {
   std::u16string key;
-  uint16_t type = 0;                 // 1 text, 0 binary
-  std::vector<uint8_t> value;        // raw bytes of the value
-  std::u16string text;               // the value as text when type is 1, without its NUL
-  bool textTerminated = false;       // the stored text ended with a NUL
+  uint16_t type = 0;            // 1 text, 0 binary
+  std::vector<uint8_t> value;   // raw bytes of the value
+  std::u16string text;          // the value as text when type is 1, without its NUL
+  bool textTerminated = false;  // the stored text ended with a NUL
   std::vector<VersionNode> children;
 };
 

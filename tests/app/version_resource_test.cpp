@@ -1,4 +1,8 @@
 // Version resource 1 of the product, decoded from the file.
+#include <iterator>
+#include <optional>
+#include <string>
+
 #include "executable_fixture.h"
 #include "resource_parsers.h"
 
@@ -43,11 +47,16 @@ TEST(version_resource, fixed_part_gives_file_2_6_1_0_and_product_2_6_0_0_of_an_n
   };
   static const Row rows[] = {
       {"signature", 0, kFixedSignature},
-      {"file version high", 2, (2u << 16) | 6},  {"file version low", 3, (1u << 16) | 0},
-      {"product version high", 4, (2u << 16) | 6}, {"product version low", 5, (0u << 16) | 0},
-      {"file flags mask", 6, 0x3F},              {"file flags", 7, 0},
-      {"operating system", 8, VOS_NT_WINDOWS32}, {"file type", 9, VFT_APP},
-      {"file subtype", 10, 0},                   {"file date high", 11, 0},
+      {"file version high", 2, (2u << 16) | 6},
+      {"file version low", 3, (1u << 16) | 0},
+      {"product version high", 4, (2u << 16) | 6},
+      {"product version low", 5, (0u << 16) | 0},
+      {"file flags mask", 6, 0x3F},
+      {"file flags", 7, 0},
+      {"operating system", 8, VOS_NT_WINDOWS32},
+      {"file type", 9, VFT_APP},
+      {"file subtype", 10, 0},
+      {"file date high", 11, 0},
       {"file date low", 12, 0},
   };
   for (const Row& row : rows) EXPECT_EQ(Word32(root->value, row.index), row.expected) << row.field;
@@ -68,8 +77,8 @@ TEST(version_resource, one_uk_english_unicode_string_table_with_its_entries_in_o
     const char16_t* value;
   };
   static const Row rows[] = {
-      {u"FileDescription", u"PADSCOPE"}, {u"ProductName", nullptr},          {u"ProductVersion", u"2.6"},
-      {u"FileVersion", u"2.6.1.0"},      {u"LegalCopyright", nullptr},       {u"OriginalFilename", u"padscope.exe"},
+      {u"FileDescription", u"PADSCOPE"}, {u"ProductName", nullptr},    {u"ProductVersion", u"2.6"},
+      {u"FileVersion", u"2.6.1.0"},      {u"LegalCopyright", nullptr}, {u"OriginalFilename", u"padscope.exe"},
       {u"CompanyName", nullptr},
   };
   ASSERT_EQ(table.children.size(), std::size(rows));

@@ -38,6 +38,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -197,11 +198,10 @@ void SetCheckBox(HWND dialog, int id, int value) {
 }
 
 bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                        nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
   FILE* file = _wfopen(path.c_str(), L"wb");
   if (file == nullptr) return false;
   const bool written = std::fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
@@ -316,9 +316,9 @@ bool ApplyWineDll(const std::wstring& assignment) {
   } else if (mode != L"native" && mode != L"builtin") {
     return false;
   }
-  const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\padscope.exe\\DllOverrides",
-                                         name.c_str(), REG_SZ, mode.c_str(),
-                                         static_cast<DWORD>((mode.size() + 1) * sizeof(wchar_t)));
+  const LSTATUS status =
+      RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\padscope.exe\\DllOverrides", name.c_str(),
+                      REG_SZ, mode.c_str(), static_cast<DWORD>((mode.size() + 1) * sizeof(wchar_t)));
   return status == ERROR_SUCCESS;
 }
 
@@ -327,11 +327,10 @@ void RecordReport(const Options& options, int testNumber, const std::wstring& te
   const std::wstring base = options.outPrefix + L"." + std::to_wstring(testNumber);
   if (!WriteUtf8(base + L".txt", text)) Fail("cannot write the report of test", testNumber);
   // Placeholders for the machine's own values (see report_normalizer.h).
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                        nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
   const std::string normalized = NormalizeReport(utf8);
   FILE* file = _wfopen((base + L".normalized.txt").c_str(), L"wb");
   if (file == nullptr || std::fwrite(normalized.data(), 1, normalized.size(), file) != normalized.size()) {
