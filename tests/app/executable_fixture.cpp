@@ -2,14 +2,32 @@
 
 namespace pe {
 
-std::string ProductPath() { return PADSCOPE_X86_EXE; }
+namespace {
 
-const Image* ProductImage() {
-  static const std::optional<std::vector<uint8_t>> file = ReadFile(ProductPath());
-  static std::string error;
-  static const std::optional<Image> image = file ? Parse(*file, error) : std::nullopt;
-  if (file && !image) ADD_FAILURE() << ProductPath() << ": " << error;
-  return image ? &*image : nullptr;
+struct Parsed {
+  std::optional<Image> image;
+  bool fileFound = false;
+  std::string error;
+};
+
+Parsed Load(const std::string& path) {
+  Parsed parsed;
+  const std::optional<std::vector<uint8_t>> file = ReadFile(path);
+  parsed.fileFound = file.has_value();
+  if (file) parsed.image = Parse(*file, parsed.error);
+  return parsed;
+}
+
+}  // namespace
+
+std::string BuildPath(Build build) { return build == Build::x86 ? PADSCOPE_X86_EXE : PADSCOPE_X64_EXE; }
+
+const Image* BuildImage(Build build) {
+  static const Parsed x86 = Load(BuildPath(Build::x86));
+  static const Parsed x64 = Load(BuildPath(Build::x64));
+  const Parsed& parsed = build == Build::x86 ? x86 : x64;
+  if (parsed.fileFound && !parsed.image) ADD_FAILURE() << BuildPath(build) << ": " << parsed.error;
+  return parsed.image ? &*parsed.image : nullptr;
 }
 
 const Resource* FindResource(const Image& image, uint32_t type, uint32_t id) {

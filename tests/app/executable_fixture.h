@@ -1,4 +1,6 @@
-// The 32-bit product as the static checks see it: read and parsed once.
+// The two Windows builds as the static checks see them, each read and
+// parsed once: the 32-bit product and the 64-bit edition of the same
+// sources.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,10 +11,12 @@
 
 namespace pe {
 
+enum class Build { x86, x64 };
+
 // Null when the file is missing (the test then skips); a parse failure is
 // recorded as a test failure and also yields null.
-const Image* ProductImage();
-std::string ProductPath();
+const Image* BuildImage(Build build);
+std::string BuildPath(Build build);
 
 // The single resource of that type and identifier, or null (with a failure
 // naming what was looked for).
@@ -20,9 +24,12 @@ const Resource* FindResource(const Image& image, uint32_t type, uint32_t id);
 
 }  // namespace pe
 
-#define REQUIRE_PRODUCT_IMAGE(image)                                                  \
-  const pe::Image* image = pe::ProductImage();                                        \
-  if (image == nullptr) {                                                             \
-    if (::testing::Test::HasFailure()) return;                                        \
-    GTEST_SKIP() << "no 32-bit build at " << pe::ProductPath() << "; build it first"; \
+#define REQUIRE_BUILD_IMAGE(image, build)                                                          \
+  const pe::Image* image = pe::BuildImage(build);                                                  \
+  if (image == nullptr) {                                                                          \
+    if (::testing::Test::HasFailure()) return;                                                     \
+    GTEST_SKIP() << "no build at " << pe::BuildPath(build) << "; build the Windows presets first"; \
   }
+
+// The product, whose resources are checked field by field.
+#define REQUIRE_PRODUCT_IMAGE(image) REQUIRE_BUILD_IMAGE(image, pe::Build::x86)

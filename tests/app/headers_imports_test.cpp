@@ -1,7 +1,8 @@
-// The product is a 32-bit GUI executable that imports only system DLLs.
+// The product is a 32-bit GUI executable, the edition a 64-bit one; both
+// import only system DLLs.
 #include <algorithm>
-#include <iterator>
 #include <cctype>
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -10,11 +11,26 @@
 namespace {
 
 constexpr uint16_t kMachineI386 = 0x014c;
+constexpr uint16_t kMachineAmd64 = 0x8664;
 constexpr uint16_t kPe32Magic = 0x010b;
+constexpr uint16_t kPe32PlusMagic = 0x020b;
 constexpr uint16_t kSubsystemWindowsGui = 2;
 constexpr uint16_t kExecutableImage = 0x0002;
 constexpr uint16_t kMachine32Bit = 0x0100;
 constexpr uint16_t kDll = 0x2000;
+
+struct BuildRow {
+  const char* name;
+  pe::Build build;
+  uint16_t machine;
+  uint16_t magic;
+  bool declares32Bit;
+};
+
+const BuildRow kBuilds[] = {
+    {"x86", pe::Build::x86, kMachineI386, kPe32Magic, true},
+    {"x64", pe::Build::x64, kMachineAmd64, kPe32PlusMagic, false},
+};
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -28,18 +44,21 @@ const pe::Import* FindImport(const pe::Image& image, const std::string& dll) {
   return nullptr;
 }
 
-TEST(product_executable, is_a_32_bit_i386_gui_program) {
-  REQUIRE_PRODUCT_IMAGE(image);
-  EXPECT_EQ(image->machine, kMachineI386);
-  EXPECT_EQ(image->optionalMagic, kPe32Magic) << "PE32, not PE32+";
+class WindowsBuild : public testing::TestWithParam<BuildRow> {};
+
+TEST_P(WindowsBuild, is_a_gui_executable_for_its_processor) {
+  const BuildRow& row = GetParam();
+  REQUIRE_BUILD_IMAGE(image, row.build);
+  EXPECT_EQ(image->machine, row.machine);
+  EXPECT_EQ(image->optionalMagic, row.magic);
   EXPECT_EQ(image->subsystem, kSubsystemWindowsGui);
   EXPECT_NE(image->characteristics & kExecutableImage, 0);
-  EXPECT_NE(image->characteristics & kMachine32Bit, 0);
+  EXPECT_EQ((image->characteristics & kMachine32Bit) != 0, row.declares32Bit);
   EXPECT_EQ(image->characteristics & kDll, 0);
 }
 
-TEST(product_executable, imports_only_system_dlls) {
-  REQUIRE_PRODUCT_IMAGE(image);
+TEST_P(WindowsBuild, imports_only_system_dlls) {
+  REQUIRE_BUILD_IMAGE(image, GetParam().build);
   // The C runtime that ships with Windows is msvcrt.dll; everything else is
   // linked statically. The tablet library is loaded at run time only.
   const std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "gdi32.dll", "version.dll", "msvcrt.dll"};
@@ -52,6 +71,9 @@ TEST(product_executable, imports_only_system_dlls) {
   }
   for (const std::string& dll : required) EXPECT_TRUE(seen.count(dll)) << "missing import " << dll;
 }
+
+INSTANTIATE_TEST_SUITE_P(Builds, WindowsBuild, testing::ValuesIn(kBuilds),
+                         [](const testing::TestParamInfo<BuildRow>& info) { return std::string(info.param.name); });
 
 TEST(product_executable, imports_the_calls_the_program_is_built_on) {
   REQUIRE_PRODUCT_IMAGE(image);
