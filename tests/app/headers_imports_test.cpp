@@ -25,12 +25,24 @@ struct BuildRow {
   uint16_t machine;
   uint16_t magic;
   bool declares32Bit;
+  const char* header;       // the report's first line in this build
+  const char* otherHeader;  // the other build's, which must not appear
 };
 
 const BuildRow kBuilds[] = {
-    {"x86", pe::Build::x86, kMachineI386, kPe32Magic, true},
-    {"x64", pe::Build::x64, kMachineAmd64, kPe32PlusMagic, false},
+    {"x86", pe::Build::x86, kMachineI386, kPe32Magic, true, "PADSCOPE x86 - 2.6.1.0", "PADSCOPE x64 - 2.6.1.0"},
+    {"x64", pe::Build::x64, kMachineAmd64, kPe32PlusMagic, false, "PADSCOPE x64 - 2.6.1.0", "PADSCOPE x86 - 2.6.1.0"},
 };
+
+// The text as the report stores it: UTF-16, little-endian.
+std::string Utf16Bytes(const char* text) {
+  std::string bytes;
+  for (const char* c = text; *c != 0; ++c) {
+    bytes += *c;
+    bytes += '\0';
+  }
+  return bytes;
+}
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -70,6 +82,15 @@ TEST_P(WindowsBuild, imports_only_system_dlls) {
     EXPECT_TRUE(seen.insert(dll).second) << "import descriptor repeated for " << import.dll;
   }
   for (const std::string& dll : required) EXPECT_TRUE(seen.count(dll)) << "missing import " << dll;
+}
+
+TEST_P(WindowsBuild, names_its_own_build_in_the_report_header) {
+  const BuildRow& row = GetParam();
+  const auto file = pe::ReadFile(pe::BuildPath(row.build));
+  if (!file) GTEST_SKIP() << "no build at " << pe::BuildPath(row.build);
+  const std::string bytes(file->begin(), file->end());
+  EXPECT_NE(bytes.find(Utf16Bytes(row.header)), std::string::npos) << row.header;
+  EXPECT_EQ(bytes.find(Utf16Bytes(row.otherHeader)), std::string::npos) << row.otherHeader;
 }
 
 INSTANTIATE_TEST_SUITE_P(Builds, WindowsBuild, testing::ValuesIn(kBuilds),

@@ -115,6 +115,11 @@ case "$case_name" in
     # After the test: no watchdog tick may touch the finished report.
     drive sim native --check-initial --check-resize --test --idle 2500
     expect_golden 1 default.txt
+    # The 64-bit edition prints its addresses at full pointer width.
+    for label in 'LoadLibrary("WINTAB32.DLL")' 'WTInfoW()' 'WTOpenW()' 'WTClose()' 'WTEnable()' 'WTPacketsGet()'; do
+      grep -qxF -e "$(padded_label "$label")" <(sed -E 's/0x[0-9a-f]{16}\r$//' "$dir/report.1.txt") ||
+        fail "the $label row does not hold a 16-digit address"
+    done
     ;;
 
   faults_safe_mode_golden)
