@@ -76,7 +76,7 @@ void WriteText(PieceWriter& writer, const Spec& spec, const char16_t* text) {
   // Read only as far as the output can use: the field width, or the room
   // left in the area, whichever is larger.
   const size_t room = writer.capacity > writer.stored ? writer.capacity - writer.stored : 0;
-  const size_t limit = (spec.width > room ? spec.width : room) + 1;
+  const size_t limit = spec.width > room ? spec.width : room;
   size_t length = 0;
   while (length < limit && text[length] != 0) ++length;
   const size_t fill = spec.width > length ? spec.width - length : 0;
