@@ -70,15 +70,20 @@ INT_PTR OnFinishRequestMessage(DialogState& state, WPARAM wParam) {
   return TRUE;
 }
 
-INT_PTR OnDestroy(HWND dialog, DialogState* state) {
-  HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_GETFONT, 0, 0));
-  SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_SETFONT, 0, FALSE);
-  DeleteObject(font);  // a no-op for the stock fallback font
-  if (state == nullptr) return TRUE;
+// The worker is stopped first, so that a running test ends at once.
+void EndRecord(HWND dialog, DialogState* state) {
+  if (state == nullptr) return;
   SetRecord(dialog, nullptr);  // late messages find no record
   // A worker that could not be confirmed gone might still write: its record
   // is left allocated for the rest of the (ending) process.
   if (EndWorkerForDestroy(*state)) DeleteDialogState(state);
+}
+
+INT_PTR OnDestroy(HWND dialog, DialogState* state) {
+  EndRecord(dialog, state);
+  HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_GETFONT, 0, 0));
+  SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_SETFONT, 0, FALSE);
+  DeleteObject(font);  // a no-op for the stock fallback font
   return TRUE;
 }
 

@@ -183,6 +183,19 @@ case "$case_name" in
     fi
     ;;
 
+  close_during_busy_test)
+    # Many cursors keep the worker writing for a few hundred milliseconds:
+    # the dialog closes while the worker writes into the record.
+    drive sim native --env PADSCOPE_SIM_PROFILE=many-cursors --close-during-test 80
+    ms="$(close_ms)"
+    if [ -z "$ms" ]; then
+      fail "no orderly exit with code 0"
+    else
+      echo "  closed ${ms} ms after the close box"
+      [ "$ms" -le 3000 ] || fail "closing took $ms ms"
+    fi
+    ;;
+
   library_absent)
     drive none disabled --test
     expect_golden 1 no-library.txt
