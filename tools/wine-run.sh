@@ -57,7 +57,8 @@ choose_prefix() {
 
 export WINEDEBUG=-all
 export WINEARCH=win64
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# The caller's own overrides (wintab32=n, for instance) come after ours.
+export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
 # Creates the prefix once. Concurrent callers wait for the first one.
 ensure_prefix() {

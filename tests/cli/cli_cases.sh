@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# padscope-report against the simulated library: options, exit codes and the
+# report on standard output, natively or (with a runner) under Wine.
+#
+#   cli_cases.sh native PROGRAM SIM_DIR NO_WTINFO_DIR GOLDEN_DIR WORK_DIR
+#   cli_cases.sh wine   PROGRAM SIM_DIR NO_WTINFO_DIR GOLDEN_DIR WORK_DIR WINE_RUN
+#
+# Natively the library is found through LD_LIBRARY_PATH; under Wine it sits
+# beside the program and Wine is told to prefer it over its builtin one.
+set -uo pipefail
+
+readonly mode="$1" program="$2" sim_dir="$3" no_wtinfo_dir="$4" golden_dir="$5" work="$6"
+readonly wine_run="${7:-}"
+here="$(cd "$(dirname "$0")" && pwd)"
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+
+# run LIBRARY(sim|no-wtinfo|none) PROFILE INJECT [OPTIONS...]: sets $out,
+# $err (file names) and $status.
+run() {
+  local library="$1" profile="$2" inject="$3"
+  shift 3
+  local dir="$work/$library"
+  out="$work/out" err="$work/err"
+  mkdir -p "$dir"
+  if [ "$mode" = native ]; then
+    local path="$dir"
+    [ "$library" = sim ] && path="$sim_dir"
+    [ "$library" = no-wtinfo ] && path="$no_wtinfo_dir"
+    LD_LIBRARY_PATH="$path" PADSCOPE_SIM_PROFILE="$profile" PADSCOPE_SIM_INJECT="$inject" \
+      timeout 20 "$program" "$@" >"$out" 2>"$err"
+    status=$?
+  else
+    cp "$program" "$dir/padscope-report.exe"
+    local override=wintab32=n
+    case "$library" in
+      sim) cp "$sim_dir/WINTAB32.DLL" "$dir/" ;;
+      no-wtinfo) cp "$no_wtinfo_dir/WINTAB32.DLL" "$dir/" ;;
+      none) override=wintab32=d ;;
+    esac
+    WINEDLLOVERRIDES="$override" PADSCOPE_SIM_PROFILE="$profile" PADSCOPE_SIM_INJECT="$inject" \
+      timeout 60 "$wine_run" "$dir/padscope-report.exe" "$@" >"$out" 2>"$err"
+    status=$?
+  fi
+}
+
+expect_status() {
+  [ "$status" -eq "$1" ] || fail "$2: exit code $status, expected $1 ($(head -c 300 "$err"))"
+}
+
+expect_golden() {
+  local normalized="$work/normalized"
+  "$NORMALIZE" <"$out" >"$normalized"
+  cmp -s "$golden_dir/$1" "$normalized" || {
+    fail "$2: standard output differs from $1"
+    diff "$golden_dir/$1" "$normalized" | head -10
+  }
+}
+
+ends_with() { tail -c "${#1}" "$out" | cmp -s - <(printf '%s' "$1"); }
+
+readonly NORMALIZE="$here/normalize_report.sh"
+
+# A healthy tablet: the report equals the golden one, as the dialog shows it.
+run sim default ""
+expect_status 0 "healthy tablet"
+expect_golden default.txt "healthy tablet"
+run sim default "" --no-null-buffer
+expect_status 0 "--no-null-buffer"
+expect_golden default-no-null-buffer.txt "--no-null-buffer"
+
+# UTF-16 on request: the same text, two bytes a unit, little-endian.
+run sim default "" --utf16
+expect_status 0 "--utf16"
+cp "$out" "$work/utf16"
+run sim default ""
+if command -v iconv >/dev/null; then
+  iconv -f UTF-16LE -t UTF-8 "$work/utf16" | "$NORMALIZE" | cmp -s - "$golden_dir/default.txt" ||
+    fail "--utf16: not the UTF-16LE form of the report"
+fi
+
+# The library missing, or lacking WTInfoW.
+run none default ""
+expect_status 3 "no library"
+grep -q "(GetLastError()=126)" "$out" || fail "no library: error line with 126 missing"
+run no-wtinfo default ""
+expect_status 3 "no WTInfoW"
+expect_golden no-wtinfo.txt "no WTInfoW"
+
+# The availability probe answers 0: stop, unless told to go on.
+run sim no-tablet ""
+expect_status 4 "probe 0"
+expect_golden no-tablet.txt "probe 0"
+run sim no-tablet "" --ignore-probe
+expect_status 0 "probe 0 ignored"
+expect_golden no-tablet-ignore-probe.txt "probe 0 ignored"
+
+# A fault in one row: "<exception>" there with Safe Mode, the end of the
+# report without it.
+run sim default "device:0,DVC_NAME,real,segv"
+expect_status 7 "fault in Safe Mode"
+grep -q "^DVC_NAME  *{ 46} <exception>"$'\r'"$" "$out" || fail "fault in Safe Mode: the DVC_NAME row"
+run sim default "device:0,DVC_NAME,real,segv" --no-safe-mode
+expect_status 6 "fault without Safe Mode"
+ends_with $'{ 46} <hard exception>\r\n' || fail "fault without Safe Mode: report does not end at the fault"
+
+# A hang: "<hung>" after the last output and the process still ends.
+started=$(date +%s%N)
+run sim hang ""
+elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+expect_status 5 "hang"
+ends_with $'<hung>\r\n' || fail "hang: report does not end in <hung>"
+grep -q "^DVC_PKTDATA  *{  4} <hung>"$'\r'"$" "$out" || fail "hang: <hung> not right after the stuck row's echo"
+echo "hang: process ended after ${elapsed_ms} ms"
+
+# A report past the text's capacity is complete, not hung.
+run sim many-cursors ""
+expect_status 0 "many cursors"
+grep -q "<report full>" "$out" || fail "many cursors: no <report full>"
+
+# The command line.
+run sim default "" --safe
+expect_status 2 "unknown option"
+[ ! -s "$out" ] || fail "unknown option: something was run"
+grep -q "'--safe'" "$err" || fail "unknown option: not named"
+[ "$(wc -l <"$err")" -eq 1 ] || fail "unknown option: error is not one line"
+run sim default "" extra
+expect_status 2 "stray argument"
+run sim default "" --help
+expect_status 0 "--help"
+grep -q -- "--no-safe-mode" "$out" || fail "--help: options not listed"
+run sim default "" --version
+expect_status 0 "--version"
+grep -q "2.6.1.0" "$out" || fail "--version"
+
+echo "$((failures == 0 ? 1 : 0)) passed, $((failures > 0 ? 1 : 0)) failed"
+[ "$failures" -eq 0 ]
