@@ -18,14 +18,11 @@ build: deps
 run: build
 	@bash tools/run.sh
 
-# One ctest run over every build, so that its summary closes the output.
+# ctest in every build, then one line that sums them up.
 test: build
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz --target report_fuzz >/dev/null
-	@mkdir -p build/all
-	@{ for p in $(PRESETS_NATIVE) $(PRESETS_WINDOWS); do echo "subdirs(\"$(CURDIR)/build/$$p\")"; done; \
-	   echo "subdirs(\"$(CURDIR)/build/fuzz/tests/fuzz\")"; } > build/all/CTestTestfile.cmake
-	@ctest --test-dir build/all --output-on-failure
+	@bash tools/test-all.sh $(foreach p,$(PRESETS_NATIVE) $(PRESETS_WINDOWS),build/$(p)) build/fuzz/tests/fuzz
 
 fuzz: deps
 	@bash tools/fuzz.sh $(FUZZ_SECONDS)
