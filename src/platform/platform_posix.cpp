@@ -15,6 +15,8 @@
 //   initialisers).
 #include "platform/platform.h"
 
+#include "format/utf8_encoding.h"
+
 #include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
@@ -152,33 +154,10 @@ bool CallCatchingExceptions(GuardedFunction function, void* argument) {
 // ---- Text conversion -------------------------------------------------------
 
 std::string ToUtf8(const char16_t* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (size_t i = 0; text[i] != 0; ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
-      ++i;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;  // a lone surrogate has no UTF-8 form
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  if (text == nullptr) return {};
+  size_t length = 0;
+  while (text[length] != 0) ++length;
+  return ::ToUtf8(text, length);
 }
 
 // Malformed sequences become U+FFFD, one per offending byte.

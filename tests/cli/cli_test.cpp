@@ -6,7 +6,7 @@
 
 #include "cli_options.h"
 #include "report_outcome.h"
-#include "utf8_output.h"
+#include "format/utf8_encoding.h"
 
 namespace {
 

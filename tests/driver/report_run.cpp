@@ -4,29 +4,13 @@
 
 #include <cstdlib>
 
+#include "format/utf8_encoding.h"
 #include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
 
 namespace {
 
-std::string ToUtf8(const char16_t* text, size_t length) {
-  std::string out;
-  for (size_t i = 0; i < length; ++i) {
-    const char16_t unit = text[i];
-    if (unit < 0x80) {
-      out += static_cast<char>(unit);
-    } else if (unit < 0x800) {
-      out += static_cast<char>(0xC0 | (unit >> 6));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (unit >> 12));
-      out += static_cast<char>(0x80 | ((unit >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (unit & 0x3F));
-    }
-  }
-  return out;
-}
 
 void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
 

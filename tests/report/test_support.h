@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format/utf8_encoding.h"
 #include "report/dialog_state.h"
 
 namespace testsupport {
@@ -83,32 +84,21 @@ inline std::string Readable(std::u16string_view text) {
   std::string out;
   static const char kHex[] = "0123456789abcdef";
   for (size_t i = 0; i < text.size(); ++i) {
-    uint32_t c = text[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    if (c == u'\r') {
+    const uint32_t unit = text[i];
+    if (unit == u'\r') {
       out += "\\r";
-    } else if (c == u'\n') {
+      continue;
+    }
+    if (unit == u'\n') {
       out += "\\n";
-    } else if (c < 0x20 || (c >= 0xD800 && c < 0xE000)) {
+      continue;
+    }
+    const uint32_t code = NextCodePoint(text.data(), text.size(), i);
+    if (unit < 0x20 || (unit >= 0xD800 && unit < 0xE000 && code == 0xFFFD)) {
       out += "\\u";
-      for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(c >> shift) & 0xF];
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
     } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+      AppendUtf8(out, code);
     }
   }
   return out;
