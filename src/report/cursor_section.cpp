@@ -1,7 +1,7 @@
 #include "format/value_format.h"
-#include "report/query_info.h"
 #include "report/dialog_state.h"
 #include "report/report_sections.h"
+#include "report/section_rows.h"
 
 namespace {
 
@@ -9,15 +9,9 @@ using namespace wintab;
 
 void RenderCapabilities(DialogState& state) { AppendFlagSetAnswer(state, kCapabilityFlags); }
 
-struct CursorRow {
-  const char16_t* label;
-  uint32_t index;
-  void (*render)(DialogState&);
-};
-
 // The rows of a cursor section: every index from CSR_NAME to
 // CSR_CAPABILITIES, in increasing order.
-constexpr CursorRow kCursorRows[] = {
+constexpr SectionRow kCursorRows[] = {
     {u"CSR_NAME", CSR_NAME, AppendQuotedText},
     {u"CSR_ACTIVE", CSR_ACTIVE, AppendBool},
     {u"CSR_PKTDATA", CSR_PKTDATA, AppendPacketDataAnswer},
@@ -43,13 +37,6 @@ static_assert(sizeof(kCursorRows) / sizeof(kCursorRows[0]) == CSR_CAPABILITIES);
 }  // namespace
 
 void ReportCursor(DialogState& state, uint32_t cursor) {
-  NewLine(state);
-  NewLine(state);
-  Append(state, u"WTI_CURSOR+%u", cursor);
-  const uint32_t category = WTI_CURSORS + cursor;
-  for (const CursorRow& row : kCursorRows) {
-    Label(state, row.label);
-    QueryInfo(state, category, row.index);
-    row.render(state);
-  }
+  ReportSectionRows(state, u"WTI_CURSOR+", cursor, WTI_CURSORS + cursor,
+                    kCursorRows, sizeof(kCursorRows) / sizeof(kCursorRows[0]));
 }

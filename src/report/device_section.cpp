@@ -2,9 +2,9 @@
 
 #include "format/axis_format.h"
 #include "format/value_format.h"
-#include "report/query_info.h"
 #include "report/dialog_state.h"
 #include "report/report_sections.h"
+#include "report/section_rows.h"
 
 namespace {
 
@@ -28,15 +28,9 @@ void RenderOrientation(DialogState& state) {
   Append(state, u"}");
 }
 
-struct DeviceRow {
-  const char16_t* label;
-  uint32_t index;
-  void (*render)(DialogState&);
-};
-
 // The rows of a device section, in report order. Indices not listed here
 // are never asked.
-constexpr DeviceRow kDeviceRows[] = {
+constexpr SectionRow kDeviceRows[] = {
     {u"DVC_NAME", DVC_NAME, AppendQuotedText},
     {u"DVC_HARDWARE", DVC_HARDWARE, RenderHardware},
     {u"DVC_PKTRATE", DVC_PKTRATE, AppendUint},
@@ -54,13 +48,6 @@ constexpr DeviceRow kDeviceRows[] = {
 }  // namespace
 
 void ReportDevice(DialogState& state, uint32_t device) {
-  NewLine(state);
-  NewLine(state);
-  Append(state, u"WTI_DEVICE+%u", device);
-  const uint32_t category = WTI_DEVICES + device;
-  for (const DeviceRow& row : kDeviceRows) {
-    Label(state, row.label);
-    QueryInfo(state, category, row.index);
-    row.render(state);
-  }
+  ReportSectionRows(state, u"WTI_DEVICE+", device, WTI_DEVICES + device,
+                    kDeviceRows, sizeof(kDeviceRows) / sizeof(kDeviceRows[0]));
 }
