@@ -1,6 +1,7 @@
 #include "answer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "active_profile.h"
@@ -9,6 +10,10 @@
 
 namespace sim {
 namespace {
+
+// Set by the first hang-once call; the library stays loaded after its caller
+// is terminated, so later calls find it set.
+std::atomic<bool> hungOnce{false};
 
 // Fills the bytes that a profile makes the library write beyond its answer.
 constexpr uint8_t kOverrunFill = 0xA5;
@@ -20,7 +25,10 @@ void Misbehave(const CallBehaviour& behaviour) {
     case Misconduct::illegalInstruction: FaultIllegalInstruction(); break;
     case Misconduct::divideByZero: FaultDivideByZero(); break;
     case Misconduct::raise: RaiseSoftwareException(behaviour.raiseCode); break;
-    case Misconduct::hang: HangForever();
+    case Misconduct::hang: HangForever(); break;
+    case Misconduct::hangOnce:
+      if (!hungOnce.exchange(true)) HangForever();
+      break;
   }
 }
 

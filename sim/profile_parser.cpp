@@ -331,6 +331,7 @@ bool ParseAction(std::string_view action, CallPhase phase, CallBehaviour& behavi
       {"fpe", Misconduct::divideByZero},
       {"raise", Misconduct::raise},
       {"hang", Misconduct::hang},
+      {"hang-once", Misconduct::hangOnce},
   };
   for (const Named& named : kMisconducts) {
     if (action == named.name) {
