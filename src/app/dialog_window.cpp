@@ -21,6 +21,7 @@ INT_PTR OnInitDialog(HWND dialog) {
     return TRUE;
   }
   SetRecord(dialog, state);
+  PrepareTestSession();
   SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_SETFONT, reinterpret_cast<WPARAM>(CreateOutputFont()), FALSE);
   SendDlgItemMessageW(dialog, IDC_SAFE_MODE, BM_SETCHECK, BST_CHECKED, 0);
   SendDlgItemMessageW(dialog, IDC_SHOW_CONTEXT_DEVICE, BM_SETCHECK, BST_CHECKED, 0);

@@ -20,6 +20,9 @@ constexpr DWORD kDestroyWorkerWaitMs = 5000;
 constexpr char16_t kHungEnding[] = u"<hung>";
 constexpr char16_t kHardExceptionEnding[] = u"<hard exception>";
 
+HCURSOR waitCursor = nullptr;
+bool workerTerminated = false;
+
 HWND DoTestButton(const DialogState& state) { return GetDlgItem(DialogWindowOf(state), IDC_DO_TEST); }
 
 // "Do Test" is disabled from the start of a test to the end of FinishTest and
@@ -40,6 +43,7 @@ bool TerminateWorker(const DialogState& state, DWORD waitMs) {
   HANDLE worker = WorkerThreadOf(state);
   if (worker == nullptr) return true;
   TerminateThread(worker, 0);  // the wait below tells whether it worked
+  workerTerminated = true;
   return WaitForSingleObject(worker, waitMs) == WAIT_OBJECT_0;
 }
 
@@ -81,11 +85,15 @@ void RunReportThenFinish(void* argument) {
 
 }  // namespace
 
+void PrepareTestSession() { waitCursor = LoadCursorW(nullptr, IDC_WAIT); }
+
+bool WorkerWasTerminated() { return workerTerminated; }
+
 void StartTest(DialogState& state) {
   HWND dialog = DialogWindowOf(state);
   EnableWindow(DoTestButton(state), FALSE);
   SetTimer(dialog, kWatchdogTimerId, kWatchdogPeriodMs, nullptr);
-  state.savedCursor = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  state.savedCursor = SetCursor(waitCursor);
   ResetReport(state);
   state.overrideCounts = IsChecked(dialog, IDC_OVERRIDE_COUNTS);
   state.safeMode = IsChecked(dialog, IDC_SAFE_MODE);

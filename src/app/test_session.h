@@ -40,6 +40,17 @@ void WatchdogTick(DialogState& state);
 // kFinishRequestMessage from the worker.
 void OnFinishRequest(DialogState& state, DWORD workerId);
 
+// Loads the wait cursor once, at dialog initialisation. A driver that is
+// terminated inside the system's loader leaves the loader's lock held, and
+// loading a cursor from the system's resources needs that lock: with the
+// cursor at hand, later tests still start, and end in "<hung>".
+void PrepareTestSession();
+
+// True once a worker had to be terminated in this process. Whatever it held
+// (the system's loader lock among it) stays held, so the process must end
+// without the normal shutdown, which would wait for those locks.
+bool WorkerWasTerminated();
+
 // Window destruction: terminates a running worker and waits (bounded) until
 // it is gone. Returns true when the record may be freed; false when the
 // worker could not be confirmed gone, in which case the record must be left
