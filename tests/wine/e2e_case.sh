@@ -110,6 +110,12 @@ expect_cut_at_row() {
   [ "$(report "$k" | tail -c 2 | od -An -tx1 | tr -d ' ')" = "0d0a" ] || fail "report $k: does not end with CR LF"
 }
 
+# The golden lines before the last line that starts with the row label.
+golden_lines_before_last_row() {
+  golden "$1" | awk -v label="$2" '{ lines[NR] = $0 } index($0, label " ") == 1 { last = NR }
+    END { for (i = 1; i < last; i++) print lines[i] }'
+}
+
 case "$case_name" in
   default_golden)
     # After the test: no watchdog tick may touch the finished report.
@@ -229,6 +235,55 @@ case "$case_name" in
       diff "$dir/expected.txt" "$dir/report.1.normalized.txt" | head -20
     }
     grep -qi 'system32\\WINTAB32.DLL"' "$dir/report.1.txt" || fail "the builtin library was not the one loaded"
+    ;;
+
+  hang_matrix)
+    # A driver call that never returns, at several points of the report:
+    # the availability probe, the default context, a device row and the last
+    # row of the last cursor. Each first test ends in "<hung>" right after
+    # the row's echoes, one to two seconds after the call stuck; "Do Test"
+    # comes back and a second test in the same process completes (the
+    # hang-once action answers every later call).
+    for position in \
+        "first|WTInfoW(0,0,0)|0,0,probe,hang-once|" \
+        "first|(0)|3,0,real,hang-once|{212} " \
+        "first|DVC_ORIENTATION|device:0,DVC_ORIENTATION,real,hang-once|{ 48} " \
+        "last|CSR_CAPABILITIES|cursor:2,CSR_CAPABILITIES,real,hang-once|{  4} "; do
+      IFS='|' read -r which label inject echoes <<<"$position"
+      echo "  hang at $inject"
+      drive sim native --env "PADSCOPE_SIM_INJECT=$inject" --test --test || continue
+      if [ "$which" = last ]; then
+        expected_prefix="$(golden_lines_before_last_row default.txt "$label")"
+      else
+        expected_prefix="$(golden_lines_before_row default.txt "$label")"
+      fi
+      lines="$(printf '%s\n' "$expected_prefix" | wc -l)"
+      [ "$(report 1 | head -n "$lines")" = "$expected_prefix" ] || fail "$inject: lines before the row differ"
+      want="$(padded_label "$label")$echoes<hung>"$'\r'
+      [ "$(report 1 | sed -n "$((lines + 1))p")" = "$want" ] || fail "$inject: row is [$(report 1 | sed -n "$((lines + 1))p")]"
+      [ "$(report 1 | wc -l)" -eq "$((lines + 1))" ] || fail "$inject: text after <hung>"
+      expect_golden 2 default.txt
+      ms="$(test_ms 1)"
+      # The stuck call comes within a few hundred milliseconds of the click.
+      if [ -z "$ms" ] || [ "$ms" -lt 950 ] || [ "$ms" -gt 2600 ]; then fail "$inject: test took [$ms] ms"; fi
+    done
+    ;;
+
+  loader_hang)
+    # A driver that never finishes loading (DllMain of the attach) or
+    # unloading (of the detach) holds the system's loader lock when it is
+    # terminated. The test ends in "<hung>" on the load or release row; the
+    # next test cannot get past the loader either and ends in "<hung>" too;
+    # closing the dialog still ends the process at once with exit code 0.
+    for position in 'attach|LoadLibrary("WINTAB32.DLL")' 'detach|FreeLibrary()'; do
+      IFS='|' read -r moment label <<<"$position"
+      echo "  hang in the $moment"
+      drive sim native --env "PADSCOPE_SIM_LOADER_HANG=$moment" --test --test || continue
+      expect_cut_at_row 1 default.txt "$label" "<hung>" ""
+      tail -c 8 "$dir/report.2.txt" | cmp -s - <(printf '<hung>\r\n') || fail "$moment: the second test does not end in <hung>"
+      closed="$(close_ms)"
+      if [ -z "$closed" ] || [ "$closed" -gt 3000 ]; then fail "$moment: closing took [$closed] ms"; fi
+    done
     ;;
 
   *)
