@@ -8,6 +8,10 @@
 #include "utf8_output.h"
 #include "watched_test.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
   switch (command.action) {
@@ -42,8 +46,13 @@ int main(int argc, char** argv) {
   if (!WriteReport(report.data(), report.size(), options.utf16)) return 1;
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
-    // anything that could wait for it or touch what it holds.
+    // anything that could wait for it or touch what it holds (on Windows
+    // even the normal exit would wait for the loader lock a driver stuck in
+    // its load or release still holds).
     std::fflush(nullptr);
+#ifdef _WIN32
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+#endif
     std::_Exit(code);
   }
   DeleteDialogState(state);

@@ -35,6 +35,7 @@ run() {
     [ "$library" = sim ] && path="$sim_dir"
     [ "$library" = no-wtinfo ] && path="$no_wtinfo_dir"
     LD_LIBRARY_PATH="$path" PADSCOPE_SIM_PROFILE="$profile" PADSCOPE_SIM_INJECT="$inject" \
+      PADSCOPE_SIM_LOADER_HANG="${LOADER_HANG:-}" \
       timeout 20 "$program" "$@" >"$out" 2>"$err"
     status=$?
   else
@@ -46,6 +47,7 @@ run() {
       none) override=wintab32=d ;;
     esac
     WINEDLLOVERRIDES="$override" PADSCOPE_SIM_PROFILE="$profile" PADSCOPE_SIM_INJECT="$inject" \
+      PADSCOPE_SIM_LOADER_HANG="${LOADER_HANG:-}" \
       timeout 60 "$wine_run" "$dir/padscope-report.exe" "$@" >"$out" 2>"$err"
     status=$?
   fi
@@ -119,6 +121,12 @@ expect_status 5 "hang"
 ends_with $'<hung>\r\n' || fail "hang: report does not end in <hung>"
 grep -q "^DVC_PKTDATA  *{  4} <hung>"$'\r'"$" "$out" || fail "hang: <hung> not right after the stuck row's echo"
 echo "hang: process ended after ${elapsed_ms} ms"
+
+# A driver stuck in its own load: "<hung>" on the load row, and the process
+# still ends although the loader stays locked.
+LOADER_HANG=attach run sim default ""
+expect_status 5 "hang while loading"
+ends_with $'LoadLibrary("WINTAB32.DLL")    <hung>\r\n' || fail "hang while loading: not on the load row"
 
 # A report past the text's capacity is complete, not hung.
 run sim many-cursors ""
