@@ -113,6 +113,17 @@ run sim default "device:0,DVC_NAME,real,segv" --no-safe-mode
 expect_status 6 "fault without Safe Mode"
 ends_with $'{ 46} <hard exception>\r\n' || fail "fault without Safe Mode: report does not end at the fault"
 
+# Without Safe Mode a fault anywhere ends the report right there: a sample of
+# rows and fault kinds.
+for sample in "1,4,probe,segv|IFC_NDEVICES|" "4,0,real,ill|(0)|{212} " \
+              "cursor:2,CSR_CAPABILITIES,real,fpe|CSR_CAPABILITIES|{  4} "; do
+  IFS='|' read -r inject label echoes <<<"$sample"
+  run sim default "$inject" --no-safe-mode
+  expect_status 6 "$inject without Safe Mode"
+  ends_with "$(printf '%-30s %s<hard exception>' "$label" "$echoes")"$'\r\n' ||
+    fail "$inject without Safe Mode: the report does not end on its row"
+done
+
 # A hang: "<hung>" after the last output and the process still ends.
 started=$(date +%s%N)
 run sim hang ""
