@@ -12,8 +12,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "version_reading.h"
 
 namespace {
+
+using versiontest::FoundValue;
+using versiontest::Narrow;
+using versiontest::ReadVersions;
 
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 constexpr uint32_t kErrorModuleNotFound = 126;
@@ -29,32 +34,6 @@ std::u16string Widen(const std::string& text) {
     wide += static_cast<char16_t>(c);
   }
   return wide;
-}
-
-std::string Narrow(const std::u16string& text) {
-  std::string narrow;
-  for (const char16_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
-  return narrow;
-}
-
-struct FoundValue {
-  size_t keyIndex;
-  std::u16string value;
-  bool operator==(const FoundValue&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const FoundValue& found) {
-  return out << "{" << found.keyIndex << ", \"" << Narrow(found.value) << "\"}";
-}
-
-void CollectValue(void* context, size_t keyIndex, const char16_t* value) {
-  static_cast<std::vector<FoundValue>*>(context)->push_back({keyIndex, value});
-}
-
-std::vector<FoundValue> ReadVersions(const std::u16string& path, std::vector<const char16_t*> keys) {
-  std::vector<FoundValue> found;
-  platform::ReadVersionStrings(path.c_str(), keys.data(), keys.size(), CollectValue, &found);
-  return found;
 }
 
 TEST(libraries, loads_by_plain_name_through_the_search_path_and_finds_exports) {

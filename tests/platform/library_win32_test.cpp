@@ -7,16 +7,15 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "version_reading.h"
 
 namespace {
 
-constexpr uint32_t kErrorModuleNotFound = 126;
+using versiontest::FoundValue;
+using versiontest::Narrow;
+using versiontest::ReadVersions;
 
-std::string Narrow(const std::u16string& text) {
-  std::string narrow;
-  for (const char16_t c : text) narrow += c < 0x80 ? static_cast<char>(c) : '?';
-  return narrow;
-}
+constexpr uint32_t kErrorModuleNotFound = 126;
 
 std::u16string Lower(std::u16string text) {
   for (char16_t& c : text) {
@@ -27,26 +26,6 @@ std::u16string Lower(std::u16string text) {
 
 bool EndsWith(const std::u16string& text, const std::u16string& tail) {
   return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-struct FoundValue {
-  size_t keyIndex;
-  std::u16string value;
-  bool operator==(const FoundValue&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const FoundValue& found) {
-  return out << "{" << found.keyIndex << ", \"" << Narrow(found.value) << "\"}";
-}
-
-void CollectValue(void* context, size_t keyIndex, const char16_t* value) {
-  static_cast<std::vector<FoundValue>*>(context)->push_back({keyIndex, value});
-}
-
-std::vector<FoundValue> ReadVersions(const std::u16string& path, std::vector<const char16_t*> keys) {
-  std::vector<FoundValue> found;
-  platform::ReadVersionStrings(path.c_str(), keys.data(), keys.size(), CollectValue, &found);
-  return found;
 }
 
 std::u16string FullFileName(platform::LibraryHandle library) {
