@@ -1,8 +1,10 @@
 // A driver whose library never finishes loading or unloading: with
 // PADSCOPE_SIM_LOADER_HANG=attach the load of the library blocks forever,
-// with =detach its release does. On Windows this happens inside DllMain,
-// where the system's loader lock is held, as it would with a real driver;
-// on posix in the shared object's constructor or destructor.
+// with =detach (Windows only) its release does. On Windows this happens
+// inside DllMain, where the system's loader lock is held, as it would with a
+// real driver; on posix in the shared object's constructor. (The posix
+// library is not unloaded by dlclose, so a destructor would only run at the
+// host's exit: there is no release to hang in.)
 #include <string>
 
 #include "sim_system.h"
@@ -26,5 +28,4 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
 }
 #else
 __attribute__((constructor)) static void OnLoad() { HangWhenAsked("attach"); }
-__attribute__((destructor)) static void OnUnload() { HangWhenAsked("detach"); }
 #endif
