@@ -133,11 +133,16 @@ ends_with $'<hung>\r\n' || fail "hang: report does not end in <hung>"
 grep -q "^DVC_PKTDATA  *{  4} <hung>"$'\r'"$" "$out" || fail "hang: <hung> not right after the stuck row's echo"
 echo "hang: process ended after ${elapsed_ms} ms"
 
-# A driver stuck in its own load: "<hung>" on the load row, and the process
-# still ends although the loader stays locked.
+# A driver stuck in its own load or release: "<hung>" on that row, and the
+# process still ends although the system's loader stays locked.
 LOADER_HANG=attach run sim default ""
 expect_status 5 "hang while loading"
 ends_with $'LoadLibrary("WINTAB32.DLL")    <hung>\r\n' || fail "hang while loading: not on the load row"
+if [ "$mode" = wine ]; then  # the posix library has no release that could hang
+  LOADER_HANG=detach run sim default ""
+  expect_status 5 "hang while releasing"
+  ends_with $'FreeLibrary()                  <hung>\r\n' || fail "hang while releasing: not on the release row"
+fi
 
 # A report past the text's capacity is complete, not hung.
 run sim many-cursors ""

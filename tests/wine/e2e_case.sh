@@ -269,23 +269,6 @@ case "$case_name" in
     done
     ;;
 
-  loader_hang)
-    # A driver that never finishes loading (DllMain of the attach) or
-    # unloading (of the detach) holds the system's loader lock when it is
-    # terminated. The test ends in "<hung>" on the load or release row; the
-    # next test cannot get past the loader either and ends in "<hung>" too;
-    # closing the dialog still ends the process at once with exit code 0.
-    for position in 'attach|LoadLibrary("WINTAB32.DLL")' 'detach|FreeLibrary()'; do
-      IFS='|' read -r moment label <<<"$position"
-      echo "  hang in the $moment"
-      drive sim native --env "PADSCOPE_SIM_LOADER_HANG=$moment" --test --test || continue
-      expect_cut_at_row 1 default.txt "$label" "<hung>" ""
-      tail -c 8 "$dir/report.2.txt" | cmp -s - <(printf '<hung>\r\n') || fail "$moment: the second test does not end in <hung>"
-      closed="$(close_ms)"
-      if [ -z "$closed" ] || [ "$closed" -gt 3000 ]; then fail "$moment: closing took [$closed] ms"; fi
-    done
-    ;;
-
   *)
     fail "unknown case"
     ;;
