@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
 
@@ -17,12 +16,10 @@ namespace {
 
 constexpr uint32_t kWatchdogPeriodMs = 1000;
 
-void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
-
 // The worker's whole life: the report under the guard that catches what
 // escapes it, then the final line break and terminator.
 void WorkerBody(DialogState& state) {
-  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, u"<hard exception>");
+  RunReportUnderGuard(state);
   AppendFinalLineBreak(state);
   TerminateReport(state);
 }

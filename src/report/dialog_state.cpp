@@ -18,6 +18,10 @@ void WriteFullMarker(DialogState& state) {
   state.writePosition += kReportFullMarkerUnits;
 }
 
+// The capacity for formatting one piece into `room` units of text: at most
+// one piece's limit, and the terminator may take the unit after the room.
+size_t PieceCapacity(size_t room) { return room + 1 < kPieceLimitUnits ? room + 1 : kPieceLimitUnits; }
+
 // The last unit an ending may reach leaves room for the final CR LF and NUL.
 constexpr size_t kEndingLimitUnits = kReportTextUnits - 3;
 
@@ -54,8 +58,7 @@ void AppendFormatted(DialogState& state, const char16_t* format, const textforma
                      size_t count) {
   ++state.progressCount;
   if (ReportIsFull(state)) return;
-  const size_t room = kReportBodyUnits - PositionOf(state);
-  const size_t capacity = room + 1 < kPieceLimitUnits ? room + 1 : kPieceLimitUnits;
+  const size_t capacity = PieceCapacity(kReportBodyUnits - PositionOf(state));
   const textformat::FormatResult piece =
       textformat::FormatPiece(state.writePosition, capacity, format, args, count);
   state.writePosition += piece.stored;
@@ -80,8 +83,7 @@ void AppendEnding(DialogState& state, const char16_t* ending) {
   ++state.progressCount;
   const size_t position = PositionOf(state);
   if (position >= kEndingLimitUnits) return;
-  const size_t room = kEndingLimitUnits - position;
-  const size_t capacity = room + 1 < kPieceLimitUnits ? room + 1 : kPieceLimitUnits;
+  const size_t capacity = PieceCapacity(kEndingLimitUnits - position);
   const textformat::FormatArg arg = textformat::MakeArg(ending);
   state.writePosition += textformat::FormatPiece(state.writePosition, capacity, u"%s", &arg, 1).stored;
 }

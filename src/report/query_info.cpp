@@ -22,15 +22,10 @@ void CallLibrary(void* argument) {
   call->answer = call->entry(call->category, call->index, call->output);
 }
 
-// Asks the library once; false when a fault was contained by the guard
-// (Safe Mode) — without Safe Mode a fault travels on to the worker's guard.
+// Asks the library once; false when a fault was contained by the guard.
 bool AskLibrary(DialogState& state, uint32_t category, uint32_t index, void* output, uint32_t& answer) {
   LibraryCall call{state.infoEntry, category, index, output, 0};
-  if (state.safeMode) {
-    if (platform::RunGuarded(&CallLibrary, &call).faulted) return false;
-  } else {
-    CallLibrary(&call);
-  }
+  if (!CallWhenSafe(state, &CallLibrary, &call)) return false;
   answer = call.answer;
   return true;
 }
@@ -39,16 +34,23 @@ void EchoCount(DialogState& state, uint32_t count) { Append(state, u"{%3u} ", co
 
 }  // namespace
 
+bool CallWhenSafe(DialogState& state, void (*function)(void* argument), void* argument) {
+  if (!state.safeMode) {
+    function(argument);
+    return true;
+  }
+  if (!platform::RunGuarded(function, argument).faulted) return true;
+  Append(state, u"<exception>");
+  return false;
+}
+
 void QueryInfo(DialogState& state, uint32_t category, uint32_t index) {
   state.lastQuerySize = 0;
   std::memset(state.queryBuffer, 0, sizeof(state.queryBuffer));
 
   uint32_t answer = 0;
   if (!state.noNullBuffer) {
-    if (!AskLibrary(state, category, index, nullptr, answer)) {
-      Append(state, u"<exception>");
-      return;
-    }
+    if (!AskLibrary(state, category, index, nullptr, answer)) return;
     state.lastQuerySize = answer;
     EchoCount(state, answer);
     if (answer == 0) return;
@@ -61,7 +63,6 @@ void QueryInfo(DialogState& state, uint32_t category, uint32_t index) {
   }
   if (!AskLibrary(state, category, index, state.queryBuffer, answer)) {
     state.lastQuerySize = 0;
-    Append(state, u"<exception>");
     return;
   }
   state.lastQuerySize = answer;
@@ -71,10 +72,7 @@ void QueryInfo(DialogState& state, uint32_t category, uint32_t index) {
 void ProbeInterface(DialogState& state) {
   state.lastQuerySize = 0;
   uint32_t answer = 0;
-  if (!AskLibrary(state, wintab::kAvailability, 0, nullptr, answer)) {
-    Append(state, u"<exception>");
-    return;
-  }
+  if (!AskLibrary(state, wintab::kAvailability, 0, nullptr, answer)) return;
   state.lastQuerySize = answer;
   EchoCount(state, answer);
 }

@@ -18,5 +18,11 @@ void QueryInfo(DialogState& state, uint32_t category, uint32_t index);
 // lastQuerySize and does not touch queryBuffer. Requires infoEntry.
 void ProbeInterface(DialogState& state);
 
+// Runs one call into the library: under the Safe Mode guard when safeMode is
+// set, where a fault appends "<exception>" and returns false; without it a
+// fault travels on to the worker's outermost guard. The function must hold
+// no object with a destructor.
+bool CallWhenSafe(DialogState& state, void (*function)(void* argument), void* argument);
+
 // Written in the row when the size probe asks for more than the buffer holds.
 inline constexpr char16_t kAnswerTooLargeFormat[] = u"<too large for the 131072-byte buffer>";

@@ -113,20 +113,6 @@ void CallRelease(void* argument) {
   call->released = platform::ReleaseLibrary(call->library);
 }
 
-// Runs a library call under the guard when Safe Mode is on; false when a
-// fault was contained (and "<exception>" written).
-bool CallGuardedWhenSafe(DialogState& state, platform::GuardedFunction function, void* argument) {
-  if (state.safeMode) {
-    if (platform::RunGuarded(function, argument).faulted) {
-      Append(state, u"<exception>");
-      return false;
-    }
-    return true;
-  }
-  function(argument);
-  return true;
-}
-
 // Interface rows; returns the device and cursor counts they report.
 struct InterfaceCounts {
   uint32_t devices;
@@ -235,12 +221,20 @@ void ReleaseLibrary(DialogState& state, platform::LibraryHandle library) {
   NewLine(state);
   Label(state, u"FreeLibrary()");
   ReleaseCall call{library, false};
-  if (CallGuardedWhenSafe(state, &CallRelease, &call)) {
+  if (CallWhenSafe(state, &CallRelease, &call)) {
     Append(state, u"%s", call.released ? u"succeeded" : u"failed");
   }
 }
 
 }  // namespace
+
+namespace {
+void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
+}  // namespace
+
+void RunReportUnderGuard(DialogState& state) {
+  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, u"<hard exception>");
+}
 
 void RunReport(DialogState& state) {
   Append(state, u"%s", kReportHeader);
@@ -253,7 +247,7 @@ void RunReport(DialogState& state) {
 
   Label(state, u"LoadLibrary(\"WINTAB32.DLL\")");
   LoadCall load{nullptr};
-  CallGuardedWhenSafe(state, &CallLoad, &load);
+  CallWhenSafe(state, &CallLoad, &load);
   if (load.library == nullptr) {
     NewLine(state);
     Append(state, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)",

@@ -10,6 +10,10 @@ struct DialogState;
 // the end of the test). Runs on the worker thread.
 void RunReport(DialogState& state);
 
+// RunReport under the guard that catches whatever escapes it, as a test's
+// worker runs it: such a fault ends the text with "<hard exception>".
+void RunReportUnderGuard(DialogState& state);
+
 // "PADSCOPE x86 - 2.6.1.0" in 32-bit builds, "PADSCOPE x64 - 2.6.1.0" in 64-bit ones.
 extern const char16_t kReportHeader[];
 extern const char16_t kCopyrightNotice[];

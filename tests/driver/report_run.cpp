@@ -5,16 +5,8 @@
 #include <cstdlib>
 
 #include "format/utf8_encoding.h"
-#include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
-
-namespace {
-
-
-void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
-
-}  // namespace
 
 std::string RunTest(const char* profile, const TestOptions& options, const char* inject) {
   setenv("PADSCOPE_SIM_PROFILE", profile, 1);
@@ -28,7 +20,7 @@ std::string RunTest(const char* profile, const TestOptions& options, const char*
   state->overrideCounts = options.overrideCounts;
   state->showContextDevice = options.showContextDevice;
   state->ignoreNullQuery = options.ignoreNullQuery;
-  if (platform::RunGuarded(&RunReportThunk, state).faulted) AppendEnding(*state, u"<hard exception>");
+  RunReportUnderGuard(*state);
   AppendFinalLineBreak(*state);
   TerminateReport(*state);
   std::string text = ToUtf8(state->ReportText, ReportLength(*state));

@@ -22,7 +22,6 @@
 #include <string>
 #include <string_view>
 
-#include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
 
@@ -96,8 +95,6 @@ void Check(bool condition, const char* what) {
     std::abort();
   }
 }
-
-void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
 
 // Labels of rows whose value starts with the query's size echo.
 constexpr std::u16string_view kQueryLabels[] = {
@@ -177,7 +174,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   state->ignoreNullQuery = (data[0] >> 4) & 1;
 
   // As the worker runs a test: the report under the outermost guard.
-  if (platform::RunGuarded(&RunReportThunk, state).faulted) AppendEnding(*state, u"<hard exception>");
+  RunReportUnderGuard(*state);
   AppendFinalLineBreak(*state);
   TerminateReport(*state);
   CheckReport(*state);
