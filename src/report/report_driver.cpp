@@ -1,6 +1,7 @@
 #include "report/report_driver.h"
 
 #include <cstdint>
+#include <iterator>
 
 #include "format/context_format.h"
 #include "format/value_format.h"
@@ -50,11 +51,13 @@ void ReportSystemVersion(DialogState& state) {
   NewLine(state);
 }
 
-// A row per key found: "FileVersion", then "CompanyName".
+// The library's version keys, in row order; each row is labelled with its key.
+const char16_t* const kLibraryVersionKeys[] = {u"FileVersion", u"CompanyName"};
+
+// A row per key found.
 void AppendLibraryVersionRow(void* context, size_t keyIndex, const char16_t* value) {
-  static const char16_t* const labels[] = {u"FileVersion", u"CompanyName"};
   auto& state = *static_cast<DialogState*>(context);
-  Label(state, labels[keyIndex]);
+  Label(state, kLibraryVersionKeys[keyIndex]);
   Append(state, u"%s", value);
 }
 
@@ -69,8 +72,8 @@ void ReportLibraryIdentity(DialogState& state, platform::LibraryHandle library) 
   } else {
     const char16_t* quoted = path;
     Append(state, u"\"%s\"", quoted);
-    static const char16_t* const keys[] = {u"FileVersion", u"CompanyName"};
-    platform::ReadVersionStrings(path, keys, 2, &AppendLibraryVersionRow, &state);
+    platform::ReadVersionStrings(path, kLibraryVersionKeys, std::size(kLibraryVersionKeys), &AppendLibraryVersionRow,
+                                 &state);
   }
   NewLine(state);
 }
@@ -226,10 +229,8 @@ void ReleaseLibrary(DialogState& state, platform::LibraryHandle library) {
   }
 }
 
-}  // namespace
-
-namespace {
 void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
+
 }  // namespace
 
 void RunReportUnderGuard(DialogState& state) {
