@@ -100,6 +100,11 @@ void StartTest(DialogState& state) {
   state.noNullBuffer = IsChecked(dialog, IDC_NO_NULL_BUFFER);
   state.showContextDevice = IsChecked(dialog, IDC_SHOW_CONTEXT_DEVICE);
   state.ignoreNullQuery = IsChecked(dialog, IDC_IGNORE_NULL_QUERY);
+  // The disabled "Do Test" is painted before the worker exists. A driver
+  // stuck while loading or unloading holds the system's loader lock, and
+  // painting can need that lock the first time a control is drawn in a new
+  // state; the watchdog ticks on this thread, so it must never wait there.
+  UpdateWindow(dialog);
   // A worker that cannot be created leaves workerThread null; the first tick
   // then finds no progress and ends the test with "<hung>".
   state.workerThread = CreateThread(nullptr, 0, WorkerMain, &state, 0, nullptr);

@@ -269,6 +269,27 @@ case "$case_name" in
     done
     ;;
 
+  loader_hang)
+    # A driver that never finishes loading (its DllMain for the attach) or
+    # unloading (for the detach) holds the system's loader lock when its
+    # worker is terminated. The test still ends in "<hung>" on the load or
+    # release row within the watchdog's window and "Do Test" comes back. No
+    # later test can get past the loader, so the second one ends in
+    # "<hung>" alone; closing the dialog still ends the process at once
+    # with exit code 0.
+    for position in 'attach|LoadLibrary("WINTAB32.DLL")' 'detach|FreeLibrary()'; do
+      IFS='|' read -r moment label <<<"$position"
+      echo "  hang in the $moment"
+      drive sim native --env "PADSCOPE_SIM_LOADER_HANG=$moment" --test --test || continue
+      expect_cut_at_row 1 default.txt "$label" "<hung>" ""
+      cmp -s "$dir/report.2.txt" <(printf '<hung>\r\n') || fail "$moment: the second test is not <hung> alone"
+      ms="$(test_ms 1)"
+      if [ -z "$ms" ] || [ "$ms" -lt 950 ] || [ "$ms" -gt 2600 ]; then fail "$moment: test took [$ms] ms"; fi
+      closed="$(close_ms)"
+      if [ -z "$closed" ] || [ "$closed" -gt 3000 ]; then fail "$moment: closing took [$closed] ms"; fi
+    done
+    ;;
+
   *)
     fail "unknown case"
     ;;
