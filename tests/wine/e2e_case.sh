@@ -275,8 +275,8 @@ case "$case_name" in
     # worker is terminated. The test still ends in "<hung>" on the load or
     # release row within the watchdog's window and "Do Test" comes back. No
     # later test can get past the loader, so the second one ends in
-    # "<hung>" alone; closing the dialog still ends the process at once
-    # with exit code 0.
+    # "<hung>" alone; closing the dialog, after the tests or during one,
+    # still ends the process at once with exit code 0.
     for position in 'attach|LoadLibrary("WINTAB32.DLL")' 'detach|FreeLibrary()'; do
       IFS='|' read -r moment label <<<"$position"
       echo "  hang in the $moment"
@@ -286,6 +286,9 @@ case "$case_name" in
       ms="$(test_ms 1)"
       if [ -z "$ms" ] || [ "$ms" -lt 950 ] || [ "$ms" -gt 2600 ]; then fail "$moment: test took [$ms] ms"; fi
       expect_prompt_close "$moment: "
+      # Closed while the driver is stuck: the same prompt, orderly exit.
+      drive sim native --env "PADSCOPE_SIM_LOADER_HANG=$moment" --close-during-test 500 || continue
+      expect_prompt_close "$moment, closed during the test: "
     done
     ;;
 
