@@ -17,9 +17,6 @@ namespace {
 constexpr DWORD kHungWorkerWaitMs = 2000;
 constexpr DWORD kDestroyWorkerWaitMs = 5000;
 
-constexpr char16_t kHungEnding[] = u"<hung>";
-constexpr char16_t kHardExceptionEnding[] = u"<hard exception>";
-
 HCURSOR waitCursor = nullptr;
 bool workerTerminated = false;
 

@@ -98,6 +98,7 @@ std::u16string RunWatchedTest(DialogState& state, bool& hung) {
   hung = true;
   const char16_t* end = ReadWritePosition(state);
   std::u16string text(static_cast<const char16_t*>(state.ReportText), end);
-  text += u"<hung>\r\n";
+  text += kHungEnding;
+  text += u"\r\n";
   return text;
 }

@@ -17,9 +17,14 @@ inline constexpr size_t kPieceLimitUnits = textformat::kPieceUnitLimit;  // per 
 inline constexpr char16_t kReportFullMarker[] = u"<report full>";
 inline constexpr size_t kReportFullMarkerUnits = sizeof(kReportFullMarker) / sizeof(char16_t) - 1;
 
+// How a test that did not run to its end ends its text.
+inline constexpr char16_t kHungEnding[] = u"<hung>";
+inline constexpr char16_t kHardExceptionEnding[] = u"<hard exception>";
+
 // Room kept at the end of the text for what ends a test: the full marker,
-// the longest ending ("<hard exception>"), the final CR LF and the NUL.
-inline constexpr size_t kLongestEndingUnits = 16;
+// the longest ending, the final CR LF and the NUL.
+inline constexpr size_t kLongestEndingUnits = sizeof(kHardExceptionEnding) / sizeof(char16_t) - 1;
+static_assert(sizeof(kHardExceptionEnding) >= sizeof(kHungEnding));
 inline constexpr size_t kReportReserveUnits = kReportFullMarkerUnits + kLongestEndingUnits + 2 + 1;
 // Ordinary pieces end at or before this unit.
 inline constexpr size_t kReportBodyUnits = kReportTextUnits - kReportReserveUnits;

@@ -234,7 +234,7 @@ void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argum
 }  // namespace
 
 void RunReportUnderGuard(DialogState& state) {
-  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, u"<hard exception>");
+  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, kHardExceptionEnding);
 }
 
 void RunReport(DialogState& state) {
