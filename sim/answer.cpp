@@ -24,6 +24,7 @@ void Misbehave(const CallBehaviour& behaviour) {
     case Misconduct::accessViolation: FaultAccessViolation(); break;
     case Misconduct::illegalInstruction: FaultIllegalInstruction(); break;
     case Misconduct::divideByZero: FaultDivideByZero(); break;
+    case Misconduct::stackOverflow: FaultStackOverflow(); break;
     case Misconduct::raise: RaiseSoftwareException(behaviour.raiseCode); break;
     case Misconduct::hang: HangForever(); break;
     case Misconduct::hangOnce:

@@ -29,4 +29,26 @@ void FaultDivideByZero() {
   (void)quotient;
 }
 
+namespace {
+
+// Each level keeps a page of its own alive and recurses before it returns,
+// so neither inlining nor a tail call can fold the recursion away. The
+// depth is read through a volatile, so the compiler cannot see that the
+// end never comes.
+volatile int depthLimit = -1;
+
+int RecurseUntilTheStackRunsOut(int depth) {
+  volatile char page[4096];
+  page[0] = static_cast<char>(depth);
+  if (depth == depthLimit) return page[0];
+  return RecurseUntilTheStackRunsOut(depth + 1) + page[0];
+}
+
+}  // namespace
+
+void FaultStackOverflow() {
+  volatile int sink = RecurseUntilTheStackRunsOut(0);
+  (void)sink;
+}
+
 }  // namespace sim

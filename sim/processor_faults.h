@@ -8,5 +8,6 @@ namespace sim {
 void FaultAccessViolation();    // write through a null pointer
 void FaultIllegalInstruction();  // ud2
 void FaultDivideByZero();       // integer division by zero
+void FaultStackOverflow();      // recursion until the stack runs out
 
 }  // namespace sim

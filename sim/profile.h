@@ -28,7 +28,7 @@ enum class CallPhase { probe, real };  // probe: output NULL; real: output given
 
 // hangOnce: the first such call in the process never returns, later ones
 // answer normally (a host that ends the stuck call can test again).
-enum class Misconduct { none, accessViolation, illegalInstruction, divideByZero, raise, hang, hangOnce };
+enum class Misconduct { none, accessViolation, illegalInstruction, divideByZero, stackOverflow, raise, hang, hangOnce };
 
 // Default code of a software-raised exception: customer bit set, so that no
 // system code is imitated.

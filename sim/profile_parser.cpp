@@ -329,6 +329,7 @@ bool ParseAction(std::string_view action, CallPhase phase, CallBehaviour& behavi
       {"segv", Misconduct::accessViolation},
       {"ill", Misconduct::illegalInstruction},
       {"fpe", Misconduct::divideByZero},
+      {"stack", Misconduct::stackOverflow},
       {"raise", Misconduct::raise},
       {"hang", Misconduct::hang},
       {"hang-once", Misconduct::hangOnce},

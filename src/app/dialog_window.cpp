@@ -61,8 +61,10 @@ INT_PTR OnCommand(DialogState& state, WORD commandId) {
   return FALSE;
 }
 
+// A hung test may end in a fresh record; the old one stays with its worker.
 INT_PTR OnTimer(DialogState& state) {
-  WatchdogTick(state);
+  DialogState* owned = WatchdogTick(state);
+  if (owned != &state) SetRecord(DialogWindowOf(*owned), owned);
   return TRUE;
 }
 
@@ -71,17 +73,19 @@ INT_PTR OnFinishRequestMessage(DialogState& state, WPARAM wParam) {
   return TRUE;
 }
 
-// The worker is stopped first, so that a running test ends at once.
-void EndRecord(HWND dialog, DialogState* state) {
-  if (state == nullptr) return;
+// The worker is stopped first, so that a running test ends at once (and
+// with it the process: see EndWorkerForDestroy).
+void EndRecord(HWND dialog, DialogState& state) {
   SetRecord(dialog, nullptr);  // late messages find no record
-  // A worker that could not be confirmed gone might still write: its record
-  // is left allocated for the rest of the (ending) process.
-  if (EndWorkerForDestroy(*state)) DeleteDialogState(state);
+  EndWorkerForDestroy(state);
+  DeleteDialogState(&state);
 }
 
+// Without a record the program never set a font of its own: the output box
+// still has the dialog manager's, which is not the program's to delete.
 INT_PTR OnDestroy(HWND dialog, DialogState* state) {
-  EndRecord(dialog, state);
+  if (state == nullptr) return TRUE;
+  EndRecord(dialog, *state);
   HFONT font = reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_GETFONT, 0, 0));
   SendDlgItemMessageW(dialog, IDC_OUTPUT, WM_SETFONT, 0, FALSE);
   DeleteObject(font);  // a no-op for the stock fallback font

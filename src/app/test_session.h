@@ -11,7 +11,10 @@
 //
 // Ownership. The dialog window owns the DialogState; the worker borrows it
 // from its start until its finish request has been answered (or until it is
-// terminated and gone). After that it never touches the record again.
+// terminated and gone). After that it never touches the record again. A
+// worker that the system does not end when it is terminated (a thread stuck
+// in a driver's kernel call ends only when that call returns) keeps its
+// record: the test ends in a fresh one, and the old one is never freed.
 #pragma once
 
 #include "app/win32.h"
@@ -34,8 +37,11 @@ void StartTest(DialogState& state);
 DWORD WINAPI WorkerMain(LPVOID parameter);
 
 // Every WM_TIMER. Does nothing while no test runs (a tick queued before the
-// timer was stopped can still arrive after the end of a test).
-void WatchdogTick(DialogState& state);
+// timer was stopped can still arrive after the end of a test). Returns the
+// record the dialog owns from now on: `state` itself, or a fresh record when
+// a hung worker could not be confirmed gone. `state` is then left to that
+// worker for the rest of the process and must never be written or freed.
+DialogState* WatchdogTick(DialogState& state);
 
 // kFinishRequestMessage from the worker.
 void OnFinishRequest(DialogState& state, DWORD workerId);
@@ -51,8 +57,10 @@ void PrepareTestSession();
 // without the normal shutdown, which would wait for those locks.
 bool WorkerWasTerminated();
 
-// Window destruction: terminates a running worker and waits (bounded) until
-// it is gone. Returns true when the record may be freed; false when the
-// worker could not be confirmed gone, in which case the record must be left
-// allocated because the worker might still write to it.
-bool EndWorkerForDestroy(DialogState& state);
+// Window destruction. With a test running, terminates its worker and ends
+// the process at once with exit code 0, publishing nothing: a worker
+// terminated at an arbitrary moment may leave locks of the system held (the
+// heap's, the loader's) that any orderly shutdown would wait for, and may
+// still write to the record. Returns only when no worker runs; the record
+// may then be freed.
+void EndWorkerForDestroy(DialogState& state);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
 
@@ -19,6 +20,7 @@ constexpr uint32_t kWatchdogPeriodMs = 1000;
 // The worker's whole life: the report under the guard that catches what
 // escapes it, then the final line break and terminator.
 void WorkerBody(DialogState& state) {
+  platform::ReserveStackForGuard();  // a driver that overflows the stack costs one row too
   RunReportUnderGuard(state);
   AppendFinalLineBreak(state);
   TerminateReport(state);

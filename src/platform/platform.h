@@ -29,6 +29,13 @@ struct GuardOutcome {
 // raised on its own thread inside its own call. Safe to call on any thread.
 GuardOutcome RunGuarded(GuardedFunction function, void* argument);
 
+// Called once at the start of a thread that makes guarded calls: keeps room
+// on its stack for the guard to handle a stack overflow inside a call
+// (Windows: a stack guarantee of kStackGuaranteeBytes; posix: the guard's
+// alternate signal stack already provides it).
+inline constexpr uint32_t kStackGuaranteeBytes = 64 * 1024;
+void ReserveStackForGuard();
+
 // ---- Libraries -------------------------------------------------------------
 
 using LibraryHandle = void*;

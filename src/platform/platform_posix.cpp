@@ -316,6 +316,10 @@ GuardOutcome RunGuarded(GuardedFunction function, void* argument) {
   return GuardOutcome{false, 0};
 }
 
+// The guard's handler runs on the thread's alternate signal stack, which
+// RunGuarded sets up; nothing more to reserve here.
+void ReserveStackForGuard() {}
+
 LibraryHandle LoadLibraryNamed(const char16_t* fileName) {
   const std::string name = ToUtf8(fileName);
   if (name.empty()) {

@@ -2,6 +2,7 @@
 // guarded memory, and structured exception handling for the fault guard.
 #include "platform/platform.h"
 
+#include <malloc.h>
 #include <windows.h>
 
 #include <cstring>
@@ -14,6 +15,7 @@ namespace platform {
 namespace {
 
 constexpr uint32_t kCppExceptionCode = 0xE06D7363u;
+constexpr uint32_t kStackOverflowCode = 0xC00000FDu;  // STATUS_STACK_OVERFLOW
 
 const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 wchar_t* AsWide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
@@ -104,9 +106,20 @@ constexpr size_t kSubBlockCapacity = 200;
 GuardOutcome RunGuarded(GuardedFunction function, void* argument) {
   GuardedCall call{function, argument, false};
   uint32_t code = 0;
-  if (RunUnderSeh(&call, &code) != 0) return GuardOutcome{true, code};
+  if (RunUnderSeh(&call, &code) != 0) {
+    // The overflow used up the stack's guard page. Until it is re-armed, a
+    // second overflow on this thread would end the process without an
+    // exception; the stack is unwound to this frame, so it can be now.
+    if (code == kStackOverflowCode) _resetstkoflw();
+    return GuardOutcome{true, code};
+  }
   if (call.threwCppException) return GuardOutcome{true, kCppExceptionCode};
   return GuardOutcome{false, 0};
+}
+
+void ReserveStackForGuard() {
+  ULONG guarantee = kStackGuaranteeBytes;
+  SetThreadStackGuarantee(&guarantee);  // without it the guard still takes every other fault
 }
 
 LibraryHandle LoadLibraryNamed(const char16_t* fileName) {

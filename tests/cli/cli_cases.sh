@@ -113,6 +113,15 @@ run sim default "device:0,DVC_NAME,real,segv" --no-safe-mode
 expect_status 6 "fault without Safe Mode"
 ends_with $'{ 46} <hard exception>\r\n' || fail "fault without Safe Mode: report does not end at the fault"
 
+# A driver that overflows its stack, three times in one test: with Safe Mode
+# each overflow costs its own row, like any other fault.
+run sim default "device:0,DVC_NAME,real,stack;device:0,DVC_PNPID,real,stack;cursor:0,CSR_NAME,real,stack"
+expect_status 7 "stack overflows in Safe Mode"
+for row in "DVC_NAME  *{ 46}" "DVC_PNPID  *{ 16}" "CSR_NAME  *{ 26}"; do
+  grep -q "^$row <exception>"$'\r'"$" "$out" || fail "stack overflows in Safe Mode: the row $row"
+done
+[ "$(grep -c '<exception>' "$out")" -eq 3 ] || fail "stack overflows in Safe Mode: not exactly three rows"
+
 # Without Safe Mode a fault anywhere ends the report right there: a sample of
 # rows and fault kinds.
 for sample in "1,4,probe,segv|IFC_NDEVICES|" "4,0,real,ill|(0)|{212} " \

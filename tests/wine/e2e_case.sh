@@ -2,7 +2,10 @@
 # One end-to-end case of the 64-bit padscope.exe under Wine, operated by
 # padscope_driver.exe the way a person operates the dialog.
 #
-#   e2e_case.sh CASE WINE_RUN DRIVER PADSCOPE SIM_DLL NO_WTINFO_DLL GOLDEN_DIR WORK_DIR
+#   e2e_case.sh CASE WINE_RUN DRIVER PADSCOPE SIM_DLL NO_WTINFO_DLL GOLDEN_DIR WORK_DIR UNENDING_WORKER
+#
+# UNENDING_WORKER: padscope.exe built so that terminating its worker has no
+# effect, as for a thread stuck where the system cannot end it.
 #
 # Each case gets a folder of its own with padscope.exe and, where the case
 # wants one, a WINTAB32.DLL beside it. Reports come back as PREFIX.k.txt
@@ -11,7 +14,7 @@
 set -uo pipefail
 
 readonly case_name="$1" wine_run="$2" driver="$3" padscope="$4" sim_dll="$5" no_wtinfo_dll="$6"
-readonly golden_dir="$7" work_root="$8"
+readonly golden_dir="$7" work_root="$8" unending_worker="$9"
 readonly dir="$work_root/$case_name"
 
 failures=0
@@ -65,16 +68,25 @@ expect_hung_in_window() {
   if [ -z "$ms" ] || [ "$ms" -lt 950 ] || [ "$ms" -gt 2600 ]; then fail "${context}test took [$ms] ms"; fi
 }
 
-# The dialog closed with exit code 0 within 3 s of the close box.
+# The dialog closed with exit code 0 within the limit (3 s unless given)
+# of the close box.
 expect_prompt_close() {
-  local context="$1" ms
+  local context="$1" limit="${2:-3000}" ms
   ms="$(close_ms)"
   if [ -z "$ms" ]; then
     fail "${context}no orderly exit with code 0"
   else
     echo "  closed ${ms} ms after the close box"
-    [ "$ms" -le 3000 ] || fail "${context}closing took $ms ms"
+    [ "$ms" -le "$limit" ] || fail "${context}closing took $ms ms"
   fi
+}
+
+# While test k ran, the dialog always answered a message within the limit.
+expect_responsive() {
+  local k="$1" limit="$2" ms
+  ms="$(tr -d '\r' <"$dir/driver.out" | sed -n "s/^test $k .* slowest_response_ms=\([0-9]*\)$/\1/p")"
+  echo "  test $k: the dialog answered within ${ms} ms at the slowest"
+  if [ -z "$ms" ] || [ "$ms" -gt "$limit" ]; then fail "test $k: the dialog took [$ms] ms to answer"; fi
 }
 
 golden() {
@@ -166,6 +178,23 @@ case "$case_name" in
     [ "$(report 1 | grep -c '<exception>')" -eq 1 ] || fail "<exception> is not in exactly one row"
     ;;
 
+  stack_overflow)
+    # A driver that overflows its stack, three times in each of two tests:
+    # with Safe Mode each overflow costs its own row and nothing else.
+    drive sim native --env "PADSCOPE_SIM_INJECT=device:0,DVC_NAME,real,stack;device:0,DVC_PNPID,real,stack;cursor:0,CSR_NAME,real,stack" \
+      --test --test
+    for k in 1 2; do
+      differing="$(diff "$golden_dir/default.txt" "$dir/report.$k.normalized.txt" | grep -c '^[<>]')"
+      [ "$differing" -eq 6 ] || fail "report $k: expected three changed lines, diff has $differing lines"
+      for label in DVC_NAME DVC_PNPID CSR_NAME; do
+        row="$(golden_row default.txt "$label")"
+        want="${row:0:37}<exception>"$'\r'
+        actual="$(report "$k" | awk -v label="$label" 'index($0, label " ") == 1 { print; exit }')"
+        [ "$actual" = "$want" ] || fail "report $k: $label row is [$actual], expected [$want]"
+      done
+    done
+    ;;
+
   fault_without_safe_mode_ends_orderly)
     drive sim native --env "PADSCOPE_SIM_INJECT=$name_row_fault" --set "$safe_mode=0" --test --test
     for k in 1 2; do
@@ -208,6 +237,36 @@ case "$case_name" in
     # the dialog closes while the worker writes into the record.
     drive sim native --env PADSCOPE_SIM_PROFILE=many-cursors --close-during-test 80
     expect_prompt_close ""
+    ;;
+
+  close_at_any_moment)
+    # Closing the dialog at any moment of a running test ends the process
+    # with exit code 0 within a second and publishes nothing. The first
+    # milliseconds matter most: the worker is then still starting, loading
+    # the library or allocating, inside the system. Each moment in a fresh
+    # process; a driver call that never returns, at the last row, keeps the
+    # test running past the last moment.
+    for ms in $(seq 0 2 30) $(seq 35 5 60) 100 300 900; do
+      echo "  closing $ms ms after the click"
+      drive sim native --env "PADSCOPE_SIM_INJECT=cursor:2,CSR_CAPABILITIES,real,hang" --close-during-test "$ms" ||
+        continue
+      expect_prompt_close "closed $ms ms after the click: " 1000
+    done
+    ;;
+
+  hung_worker_outlives_termination)
+    # A hung worker that the system does not end when it is terminated (the
+    # program built so that terminating has no effect): the test still ends
+    # in "<hung>" within the watchdog's window, the dialog answers messages
+    # all the while, a second test completes beside the stuck worker, and
+    # closing ends the process at once.
+    cp "$unending_worker" "$dir/padscope.exe"
+    drive sim native --env "PADSCOPE_SIM_INJECT=interface,IFC_WINTABID,probe,hang-once" --test --test
+    expect_cut_at_row 1 default.txt IFC_WINTABID "<hung>" ""
+    expect_hung_in_window ""
+    expect_responsive 1 300
+    expect_golden 2 default.txt
+    expect_prompt_close "" 1000
     ;;
 
   library_absent)

@@ -22,7 +22,9 @@
 // --test               press "Do Test", wait for the end, read the report
 // --close-during-test MS
 //                      press "Do Test", wait MS milliseconds and close the
-//                      dialog while the test still runs
+//                      dialog while the test still runs; when it is the
+//                      first test, the output box must stay empty until the
+//                      process has ended
 // --wait-for FILE      wait (at most 60 s) until FILE exists
 // --idle MS            wait MS milliseconds, then check that the output box
 //                      still shows the last report unchanged
@@ -208,10 +210,23 @@ bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
   return std::fclose(file) == 0 && written;
 }
 
-// Presses "Do Test" and waits until it is enabled again. Returns the time
-// from the click to that moment in milliseconds, or a negative value.
-double RunOneTest(HWND dialog) {
+// How long the dialog takes to answer a message, in milliseconds (the
+// timeout when it does not answer within it).
+double ResponseMs(HWND dialog) {
+  constexpr UINT kTimeoutMs = 5000;
+  const double start = NowMs();
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, kTimeoutMs, &result)) return kTimeoutMs;
+  return NowMs() - start;
+}
+
+// Presses "Do Test" and waits until it is enabled again, asking the dialog
+// all the while whether it answers. Returns the time from the click to that
+// moment in milliseconds, or a negative value; slowestResponseMs receives
+// the longest the dialog took to answer.
+double RunOneTest(HWND dialog, double& slowestResponseMs) {
   const HWND button = GetDlgItem(dialog, kDoTest);
+  slowestResponseMs = 0;
   if (!IsWindowEnabled(button)) {
     Fail("Do Test disabled before the click");
     return -1;
@@ -223,6 +238,8 @@ double RunOneTest(HWND dialog) {
       Fail("test did not end within ms", kTestMs);
       return -1;
     }
+    const double response = ResponseMs(dialog);
+    if (response > slowestResponseMs) slowestResponseMs = response;
     Sleep(5);
   }
   return NowMs() - start;
@@ -280,11 +297,27 @@ void WaitForFile(const std::wstring& path) {
   }
 }
 
+// The output box's text length, or -1 once the dialog no longer answers.
+LRESULT ShownUnits(HWND dialog) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutW(GetDlgItem(dialog, kOutput), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 50, &result)) return -1;
+  return static_cast<LRESULT>(result);
+}
+
 // Closes the dialog with its close box and waits for the process to end.
-void CloseAndCheckExit(HWND dialog, HANDLE process) {
+// With nothingPublished, the output box must stay empty until the end.
+void CloseAndCheckExit(HWND dialog, HANDLE process, bool nothingPublished = false) {
   const double start = NowMs();
   PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-  if (WaitForSingleObject(process, kExitMs) != WAIT_OBJECT_0) {
+  DWORD waited = WAIT_TIMEOUT;
+  while (waited == WAIT_TIMEOUT && NowMs() - start < kExitMs) {
+    if (nothingPublished && ShownUnits(dialog) > 0) {
+      Fail("a report was published while closing");
+      nothingPublished = false;
+    }
+    waited = WaitForSingleObject(process, 1);
+  }
+  if (waited != WAIT_OBJECT_0) {
     Fail("process did not exit after closing; ms", kExitMs);
     TerminateProcess(process, 99);
     return;
@@ -387,10 +420,12 @@ int wmain(int argc, wchar_t** argv) {
         SetCheckBox(dialog, step.id, step.value);
         break;
       case StepKind::test: {
-        const double ms = RunOneTest(dialog);
+        double slowestResponseMs = 0;
+        const double ms = RunOneTest(dialog, slowestResponseMs);
         if (ms < 0) break;
         const std::wstring text = OutputText(dialog);
-        std::printf("test %d ms=%.0f units=%zu\n", ++testNumber, ms, text.size());
+        std::printf("test %d ms=%.0f units=%zu slowest_response_ms=%.0f\n", ++testNumber, ms, text.size(),
+                    slowestResponseMs);
         std::fflush(stdout);
         RecordReport(options, testNumber, text);
         break;
@@ -399,7 +434,7 @@ int wmain(int argc, wchar_t** argv) {
         Send(dialog, kDoTest, BM_CLICK);
         Sleep(static_cast<DWORD>(step.id));
         if (IsWindowEnabled(GetDlgItem(dialog, kDoTest))) Fail("the test was no longer running when closing");
-        CloseAndCheckExit(dialog, process.hProcess);
+        CloseAndCheckExit(dialog, process.hProcess, testNumber == 0);
         closed = true;
         break;
       case StepKind::waitFor:
