@@ -18,6 +18,8 @@
 # Display: Windows programs get the shared Xvfb of the `wine` test fixture
 # when it runs; otherwise each program gets its own server from xvfb-run.
 # The caller's DISPLAY is never used, so no test window appears on a desktop.
+# PADSCOPE_WINE_DISPLAY, when set, names the X server to use instead (the
+# tablet fixture's, tools/wine-tablet.sh); the fixture then starts no Xvfb.
 #
 # Two more modes drive the `wine` CTest fixture (tests/platform):
 #   wine-run.sh --fixture-setup    create the prefix, start a persistent
@@ -96,6 +98,19 @@ fixture_state_dir() { echo "$1/.padscope-fixture"; }
 
 alive() { [ -n "$1" ] && kill -0 "$1" 2>/dev/null; }
 
+# One Xvfb for every test of the run; it picks a free display itself.
+start_xvfb() {
+  local state="$1" display_file="$1/display"
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" </dev/null >/dev/null 2>&1 &
+  echo $! >"$state/xvfb.pid"
+  for _ in $(seq 100); do
+    [ -s "$display_file" ] && return 0
+    sleep 0.05
+  done
+  echo "wine-run: Xvfb did not start" >&2
+  return 1
+}
+
 fixture_setup() {
   local prefix state
   prefix="$(choose_prefix)"
@@ -104,18 +119,12 @@ fixture_setup() {
   mkdir -p "$state"
   fixture_cleanup_quietly "$prefix"
 
-  # One Xvfb for every test of the run; it picks a free display itself.
   local display_file="$state/display"
   rm -f "$display_file"
-  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" </dev/null >/dev/null 2>&1 &
-  echo $! >"$state/xvfb.pid"
-  for _ in $(seq 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.05
-  done
-  if [ ! -s "$display_file" ]; then
-    echo "wine-run: Xvfb did not start" >&2
-    return 1
+  if [ -n "${PADSCOPE_WINE_DISPLAY:-}" ]; then
+    echo "${PADSCOPE_WINE_DISPLAY#:}" >"$display_file"
+  else
+    start_xvfb "$state" || return 1
   fi
 
   # A persistent wineserver in the foreground of its own session, so that
@@ -162,7 +171,9 @@ run_program() {
   ensure_prefix "$prefix"
   export WINEPREFIX="$prefix"
   state="$(fixture_state_dir "$prefix")"
-  if alive "$(cat "$state/xvfb.pid" 2>/dev/null || true)" && [ -s "$state/display" ]; then
+  if [ -n "${PADSCOPE_WINE_DISPLAY:-}" ]; then
+    display="$PADSCOPE_WINE_DISPLAY"
+  elif alive "$(cat "$state/xvfb.pid" 2>/dev/null || true)" && [ -s "$state/display" ]; then
     display=":$(cat "$state/display")"
   fi
   local status=0
