@@ -9,11 +9,14 @@
 //                                      HEX is the buffer up to its last
 //                                      nonzero byte or the count, if longer
 //   version KEY VALUE                  a version resource string of the library
-//   error TEXT                         the library or WTInfoW is missing
+//   entry NAME 1|0                     whether the library exports NAME
+//   release succeeded|failed           what FreeLibrary answered
+//   error TEXT                         the library is missing
 //
 // Asked: the interface, both default contexts, every device below the
-// device count (at least device 0) and the system context's device, every
-// cursor below the cursor count (at least cursor 0) and one more.
+// device count (at least device 0) and the system context's device, and
+// the cursors from 0 to the cursor count: one more than a report walks,
+// which shows what a library keeps behind its last counted cursor.
 #ifndef UNICODE
 #define UNICODE
 #endif
@@ -88,20 +91,8 @@ void PrintVersionStrings(HMODULE library) {
   }
 }
 
-}  // namespace
-
-int wmain() {
-  const HMODULE library = LoadLibraryW(L"WINTAB32.DLL");
-  if (library == nullptr) {
-    std::printf("error library %lu\n", GetLastError());
-    return 1;
-  }
-  PrintVersionStrings(library);
-  const auto info = reinterpret_cast<InfoEntry>(reinterpret_cast<void*>(GetProcAddress(library, "WTInfoW")));
-  if (info == nullptr) {
-    std::printf("error WTInfoW\n");
-    return 1;
-  }
+// The report's questions in the report's order.
+void AskAll(InfoEntry info) {
   std::printf("probe %u\n", info(0, 0, nullptr));
   uint32_t devices = 0, cursors = 0;
   for (UINT index = 1; index <= 6; ++index) {
@@ -122,7 +113,22 @@ int wmain() {
   for (uint32_t n = 0; n <= cursors; ++n) {
     for (UINT index = 1; index <= kCursorIndices; ++index) Ask(info, 200 + n, index);
   }
-  std::fflush(stdout);
-  FreeLibrary(library);
+}
+
+}  // namespace
+
+int wmain() {
+  const HMODULE library = LoadLibraryW(L"WINTAB32.DLL");
+  if (library == nullptr) {
+    std::printf("error library %lu\n", GetLastError());
+    return 1;
+  }
+  PrintVersionStrings(library);
+  for (const char* name : {"WTInfoW", "WTOpenW", "WTClose", "WTEnable", "WTPacketsGet"}) {
+    std::printf("entry %s %d\n", name, GetProcAddress(library, name) != nullptr);
+  }
+  const auto info = reinterpret_cast<InfoEntry>(reinterpret_cast<void*>(GetProcAddress(library, "WTInfoW")));
+  if (info != nullptr) AskAll(info);
+  std::printf("release %s\n", FreeLibrary(library) ? "succeeded" : "failed");
   return 0;
 }
