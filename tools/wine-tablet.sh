@@ -151,7 +151,9 @@ start_session() {
   done
   write_config
   rm -f "$state/display"
-  setsid "$xorg" -displayfd 3 -config "$state/xorg.conf" -configdir "$state/empty-config-dir" -noreset \
+  # Started directly (Xorg leaves the terminal's session itself), so that
+  # the recorded pid is the server's own.
+  "$xorg" -displayfd 3 -config "$state/xorg.conf" -configdir "$state/empty-config-dir" -noreset \
     -nolisten tcp -logfile "$state/Xorg.log" -modulepath "/usr/lib/xorg/modules,$state/modules" \
     3>"$state/display" </dev/null >"$state/Xorg.out" 2>&1 &
   echo $! >"$state/xorg.pid"

@@ -16,6 +16,9 @@ readonly expected_report="$here/expected_report.py" normalize="$here/../../cli/n
 
 # Rows whose answers Wine takes from memory it never set, so that they
 # differ from one process to the next: only their size echoes are compared.
+# Seen: CSR_TPBUTTON 3, 32 or 112 from one program to the next;
+# CSR_BTNNAMES a pointer where the names belong; CSR_SYSBTNMAP and
+# CSR_TPBTNMARKS ending in bytes that change; CSR_BUTTONBITS changing too.
 readonly uninitialised_rows="CSR_BUTTONBITS,CSR_BTNNAMES,CSR_SYSBTNMAP,CSR_TPBUTTON,CSR_TPBTNMARKS"
 
 # The check box combinations: a name, the dialog's check boxes (id=state)
