@@ -278,7 +278,7 @@ def item_label(category, index):
     if category == 1:
         return dict((i, name) for name, i, _ in INTERFACE_ROWS)[index]
     if category in (3, 4):
-        return "(0) of %s" % ("WTI_DEFCONTEXT" if category == 3 else "WTI_DEFSYSCTX")
+        return "WTI_DEFCONTEXT" if category == 3 else "WTI_DEFSYSCTX"
     if 100 <= category < 200:
         return dict((i, name) for name, i, _ in DEVICE_ROWS)[index]
     return CURSOR_ROWS[index - 1][0]
