@@ -22,9 +22,10 @@
 // --test               press "Do Test", wait for the end, read the report
 // --close-during-test MS
 //                      press "Do Test", wait MS milliseconds and close the
-//                      dialog while the test still runs; when it is the
-//                      first test, the output box must stay empty until the
-//                      process has ended
+//                      dialog while the test still runs
+// --nothing-published  with --close-during-test as the first test: the
+//                      output box must stay empty until the process ended
+//                      (only for a test that cannot end by itself first)
 // --wait-for FILE      wait (at most 60 s) until FILE exists
 // --idle MS            wait MS milliseconds, then check that the output box
 //                      still shows the last report unchanged
@@ -68,6 +69,7 @@ struct Options {
   std::vector<std::wstring> wineDlls;
   std::wstring exe;
   std::wstring outPrefix;
+  bool nothingPublished = false;
   std::vector<Step> steps;
 };
 
@@ -106,6 +108,9 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
       continue;
     } else if (arg == L"--out" && hasValue) {
       options.outPrefix = argv[++i];
+      continue;
+    } else if (arg == L"--nothing-published") {
+      options.nothingPublished = true;
       continue;
     } else if (arg == L"--check-initial") {
       step.kind = StepKind::checkInitial;
@@ -434,7 +439,7 @@ int wmain(int argc, wchar_t** argv) {
         Send(dialog, kDoTest, BM_CLICK);
         Sleep(static_cast<DWORD>(step.id));
         if (IsWindowEnabled(GetDlgItem(dialog, kDoTest))) Fail("the test was no longer running when closing");
-        CloseAndCheckExit(dialog, process.hProcess, testNumber == 0);
+        CloseAndCheckExit(dialog, process.hProcess, options.nothingPublished && testNumber == 0);
         closed = true;
         break;
       case StepKind::waitFor:
