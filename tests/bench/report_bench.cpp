@@ -1,6 +1,9 @@
-// How long one whole report takes with the simulated library, next to its
-// unavoidable floor (clearing the 131072-byte answer buffer before every
-// query), and how many heap allocations one report makes.
+// How long one whole report takes with the simulated library, next to what
+// a report cannot avoid on this platform, timed part by part in the same
+// run: clearing the 131072-byte answer buffer before every query, loading
+// and releasing the same library once, and reading the version strings of
+// the system and of the library. Also how many heap allocations one report
+// makes.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +14,7 @@
 #include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
+#include "wintab/wintab_binding.h"
 
 // Every heap allocation of the process, the library loader's included.
 static volatile long allocationCount = 0;
@@ -60,8 +64,8 @@ void Report(benchmark::State& bench, const char* profile) {
   bench.counters["units"] = static_cast<double>(ReportLength(*state));
 }
 
-// The floor: one clear of the answer buffer per query of the same report.
-void Floor(benchmark::State& bench, const char* profile) {
+// Floor, part 1: one clear of the answer buffer per query of the same report.
+void Clears(benchmark::State& bench, const char* profile) {
   UseProfile(profile);
   RunOneReport();
   const long clears = QueriesInReport();
@@ -72,6 +76,46 @@ void Floor(benchmark::State& bench, const char* profile) {
     }
   }
   bench.counters["clears"] = static_cast<double>(clears);
+}
+
+// Floor, part 2: one load and one release of the library, as a report
+// makes them (nothing else holds it, so each load maps it anew).
+void LoadRelease(benchmark::State& bench) {
+  for (auto _ : bench) {
+    platform::LibraryHandle library = platform::LoadLibraryNamed(wintab::kLibraryFileName);
+    if (library == nullptr) {
+      bench.SkipWithError("WINTAB32.DLL did not load");
+      break;
+    }
+    platform::ReleaseLibrary(library);
+  }
+}
+
+void IgnoreValue(void*, size_t, const char16_t* value) { benchmark::DoNotOptimize(value[0]); }
+
+// Floor, part 3: the version strings a report reads: the system library's
+// product version and the loaded library's file version and company, each
+// found through its file name.
+void VersionReads(benchmark::State& bench) {
+  platform::LibraryHandle library = platform::LoadLibraryNamed(wintab::kLibraryFileName);
+  if (library == nullptr) {
+    bench.SkipWithError("WINTAB32.DLL did not load");
+    return;
+  }
+  static const char16_t* const systemKeys[] = {u"ProductVersion"};
+  static const char16_t* const libraryKeys[] = {u"FileVersion", u"CompanyName"};
+  char16_t systemPath[261];
+  auto* libraryPath = reinterpret_cast<char16_t*>(state->queryBuffer);
+  const uint32_t libraryPathUnits = sizeof(state->queryBuffer) / sizeof(char16_t);
+  for (auto _ : bench) {
+    if (platform::SystemLibraryFileName(systemPath, 260) != 0) {
+      platform::ReadVersionStrings(systemPath, systemKeys, 1, &IgnoreValue, nullptr);
+    }
+    if (platform::LibraryFileName(library, libraryPath, libraryPathUnits) != 0) {
+      platform::ReadVersionStrings(libraryPath, libraryKeys, 2, &IgnoreValue, nullptr);
+    }
+  }
+  platform::ReleaseLibrary(library);
 }
 
 void Allocations(benchmark::State& bench, const char* profile) {
@@ -89,9 +133,11 @@ void Allocations(benchmark::State& bench, const char* profile) {
 }  // namespace
 
 BENCHMARK_CAPTURE(Report, default_profile, "default")->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(Floor, default_profile, "default")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Clears, default_profile, "default")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Report, large_profile, PADSCOPE_LARGE_PROFILE)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(Floor, large_profile, PADSCOPE_LARGE_PROFILE)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(Clears, large_profile, PADSCOPE_LARGE_PROFILE)->Unit(benchmark::kMicrosecond);
+BENCHMARK(LoadRelease)->Unit(benchmark::kMicrosecond);
+BENCHMARK(VersionReads)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(Allocations, default_profile, "default")->Iterations(3);
 
 int main(int argc, char** argv) {
