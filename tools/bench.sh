@@ -8,7 +8,7 @@
 # a hang to <hung>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-readonly runs=2 startup_rounds=11
+readonly runs=2 startup_rounds=15
 work="$(mktemp -d)"
 wine_fixture=""
 cleanup() {
@@ -58,50 +58,48 @@ work, runs, rounds = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
 
 def load(run):
     rows = {b["name"]: b for b in json.load(open(os.path.join(work, "report.%d.json" % run)))["benchmarks"]}
-    def us(name):
-        b = rows[name + "_median"]
-        # CPU time of the process: on a shared machine the wall clock mostly
-        # measures the wait for a free core. The report is single-threaded
-        # and the simulated library answers on the calling thread.
-        return b["cpu_time"] * {"ns": 1e-3, "us": 1.0, "ms": 1e3}[b["time_unit"]]
     m = {}
     for p in ("default_profile", "large_profile"):
-        m["report " + p] = us("Report/" + p)
-        m["clears " + p] = us("Clears/" + p)
-        m["queries " + p] = int(rows["Report/%s_median" % p]["queries"])
-    m["load"] = us("LoadRelease")
-    m["versions"] = us("VersionReads")
-    for p in ("default_profile", "large_profile"):
-        m["floor " + p] = m["clears " + p] + m["load"] + m["versions"]
-        m["ratio " + p] = m["report " + p] / m["floor " + p]
+        b = rows["ReportAndFloor/%s/iterations:%d_median" % (p, 400 if p == "default_profile" else 40)]
+        m["queries " + p] = int(b["queries"])
+        m["report " + p] = b["report_us"]
+        m["clears " + p] = b["clears_us"]
+        m["load " + p] = b["load_release_us"]
+        m["versions " + p] = b["versions_us"]
+        m["floor " + p] = b["clears_us"] + b["load_release_us"] + b["versions_us"]
+        m["ratio " + p] = b["ratio"]
     m["allocations"] = int(rows["Allocations/default_profile/iterations:3_median"]["allocations"])
     path = os.path.join(work, "startup.%d.txt" % run)
     if os.path.exists(path):
-        medians = [float(x) for x in re.findall(r"median=([0-9.]+)", open(path).read())]
-        if len(medians) == 2:
+        text = open(path).read()
+        medians = [float(x) for x in re.findall(r"exe median=([0-9.]+)", text)]
+        ratio = re.findall(r"ratio median=([0-9.]+)", text)
+        if len(medians) == 2 and ratio:
             m["dialog"], m["bare"] = medians
-            m["ratio startup"] = medians[0] / medians[1]
+            m["ratio startup"] = float(ratio[0])
     return m
 
 results = [load(run) for run in range(1, runs + 1)]
 q = results[0]
 lines = [
     ("report, default tablet, %d queries (us)" % q["queries default_profile"], "report default_profile", "%.0f"),
-    ("  floor: the three parts below (us)", "floor default_profile", "%.0f"),
+    ("  floor (us)", "floor default_profile", "%.0f"),
+    ("    clears of the answer buffer (us)", "clears default_profile", "%.0f"),
+    ("    load and release of the library (us)", "load default_profile", "%.1f"),
+    ("    version reads (us)", "versions default_profile", "%.0f"),
     ("  report / floor", "ratio default_profile", "%.2f"),
     ("report, large tablet, %d queries (us)" % q["queries large_profile"], "report large_profile", "%.0f"),
-    ("  floor: the three parts below (us)", "floor large_profile", "%.0f"),
+    ("  floor (us)", "floor large_profile", "%.0f"),
+    ("    clears of the answer buffer (us)", "clears large_profile", "%.0f"),
+    ("    load and release of the library (us)", "load large_profile", "%.1f"),
+    ("    version reads (us)", "versions large_profile", "%.0f"),
     ("  report / floor", "ratio large_profile", "%.2f"),
-    ("floor part: clears, default (us)", "clears default_profile", "%.0f"),
-    ("floor part: clears, large (us)", "clears large_profile", "%.0f"),
-    ("floor part: load and release (us)", "load", "%.0f"),
-    ("floor part: version reads (us)", "versions", "%.0f"),
     ("heap allocations in one report", "allocations", "%d"),
     ("dialog start-up under Wine (ms)", "dialog", "%.0f"),
     ("bare dialog start-up under Wine (ms)", "bare", "%.0f"),
     ("  dialog / bare dialog", "ratio startup", "%.2f"),
 ]
-header = "%-42s" % ("CPU time, median of 5 (start-up: wall, of %d)" % rounds)
+header = "%-42s" % "median (see README)"
 header += "".join("%10s" % ("run %d" % (i + 1)) for i in range(runs)) + "%9s" % "spread"
 print("\n" + header)
 for label, key, form in lines:

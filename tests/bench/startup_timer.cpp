@@ -2,7 +2,9 @@
 // moment its top-level "PADSCOPE" window is visible. Starts each program
 // given, in turn, ROUNDS times, closes the window each time and waits for
 // the process to end; prints one line per program with every time in
-// milliseconds and their median.
+// milliseconds and their median, and, for two programs, the median over the
+// rounds of the first one's time divided by the second one's in the same
+// round, which the machine's changing load disturbs less.
 //
 //   startup_timer ROUNDS PROGRAM.exe...
 #ifndef UNICODE
@@ -88,6 +90,7 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   const int rounds = _wtoi(argv[1]);
+  if (rounds < 1) return 2;
   const int programs = argc - 2;
   std::vector<std::vector<double>> times(static_cast<size_t>(programs));
   // Taking turns spreads the machine's changing load over all programs.
@@ -100,6 +103,12 @@ int wmain(int argc, wchar_t** argv) {
       }
       times[static_cast<size_t>(p)].push_back(ms);
     }
+  }
+  if (programs == 2) {
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round) ratios.push_back(times[0][round] / times[1][round]);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("ratio median=%.3f\n", ratios[ratios.size() / 2]);
   }
   for (int p = 0; p < programs; ++p) {
     std::vector<double> sorted = times[static_cast<size_t>(p)];
