@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
 
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
-  const int code = ClassifyReport(report.data(), report.size());
+  const int code = ExitCodeOf(state->outcome, hung);
   if (!WriteReport(report.data(), report.size(), options.utf16)) return 1;
   if (hung) {
     // The stuck worker cannot be joined; end the process without running

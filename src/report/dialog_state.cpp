@@ -48,6 +48,7 @@ void ResetReport(DialogState& state) {
   state.lastSeenProgress = 0;
   state.writePosition = state.ReportText;
   state.ReportText[0] = 0;
+  state.outcome = RunOutcome{RunEnding::running, 0, 0};
 }
 
 bool ReportIsFull(const DialogState& state) { return PositionOf(state) > kReportBodyUnits; }

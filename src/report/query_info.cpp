@@ -40,6 +40,7 @@ bool CallWhenSafe(DialogState& state, void (*function)(void* argument), void* ar
     return true;
   }
   if (!platform::RunGuarded(function, argument).faulted) return true;
+  ++state.outcome.containedFaults;
   Append(state, u"<exception>");
   return false;
 }

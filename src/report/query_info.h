@@ -19,7 +19,8 @@ void QueryInfo(DialogState& state, uint32_t category, uint32_t index);
 void ProbeInterface(DialogState& state);
 
 // Runs one call into the library: under the Safe Mode guard when safeMode is
-// set, where a fault appends "<exception>" and returns false; without it a
+// set, where a fault is counted in outcome.containedFaults, appends
+// "<exception>" and returns false; without it a
 // fault travels on to the worker's outermost guard. The function must hold
 // no object with a destructor.
 bool CallWhenSafe(DialogState& state, void (*function)(void* argument), void* argument);

@@ -202,22 +202,27 @@ void ReportCursors(DialogState& state, uint32_t cursorCount) {
   for (uint32_t n = 0; n < cursorCount && !ReportIsFull(state); ++n) ReportCursor(state, n);
 }
 
-// Everything between the entry-point rows and the release.
-void ReportInterfaceAndSections(DialogState& state) {
+// Everything between the entry-point rows and the release; returns how the
+// run ends once the library is released.
+RunEnding ReportInterfaceAndSections(DialogState& state) {
   if (state.infoEntry == nullptr) {
     Append(state, u"Error: WTInfoW() not found");
     NewLine(state);
-    return;
+    return RunEnding::noInfoEntry;
   }
   Label(state, u"WTInfoW(0,0,0)");
+  const uint32_t faultsBefore = state.outcome.containedFaults;
   ProbeInterface(state);
   NewLine(state);
-  if (state.lastQuerySize == 0 && !state.ignoreNullQuery) return;
+  if (state.lastQuerySize == 0 && !state.ignoreNullQuery) {
+    return state.outcome.containedFaults != faultsBefore ? RunEnding::probeFaulted : RunEnding::probeZero;
+  }
 
   const InterfaceCounts counts = ReportInterface(state);
   const uint32_t contextDevice = ReportDefaultContexts(state);
   ReportDevices(state, counts.devices, contextDevice);
   ReportCursors(state, counts.cursors);
+  return RunEnding::complete;
 }
 
 void ReleaseLibrary(DialogState& state, platform::LibraryHandle library) {
@@ -234,7 +239,11 @@ void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argum
 }  // namespace
 
 void RunReportUnderGuard(DialogState& state) {
-  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, kHardExceptionEnding);
+  const platform::GuardOutcome guard = platform::RunGuarded(&RunReportThunk, &state);
+  if (!guard.faulted) return;
+  state.outcome.ending = RunEnding::hardException;
+  state.outcome.hardExceptionCode = guard.code;
+  AppendEnding(state, kHardExceptionEnding);
 }
 
 void RunReport(DialogState& state) {
@@ -254,11 +263,14 @@ void RunReport(DialogState& state) {
     Append(state, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)",
            platform::LastErrorCode());
     NewLine(state);
+    state.outcome.ending = RunEnding::noLibrary;
     return;
   }
 
   ReportLibraryIdentity(state, load.library);
   ReportEntryPoints(state, load.library);
-  ReportInterfaceAndSections(state);
+  const RunEnding ending = ReportInterfaceAndSections(state);
   ReleaseLibrary(state, load.library);
+  // Only now: a release that faults without Safe Mode ends the run otherwise.
+  state.outcome.ending = ending;
 }

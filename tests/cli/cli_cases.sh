@@ -88,6 +88,17 @@ if command -v iconv >/dev/null; then
     fail "--utf16: not the UTF-16LE form of the report"
 fi
 
+# Names that contain every marker of an ending, an error line and the probe
+# row: the exit code comes from what happened, not from the text.
+# (Under Wine the library opens the profile through a Windows path.)
+host_path() { if [ "$mode" = wine ]; then printf 'Z:%s' "$1"; else printf '%s' "$1"; fi; }
+markers='<exception> <hung> <hard exception>\u000D\nError: library WINTAB32.DLL not found\u000D\nError: WTInfoW() not found\u000D\nWTInfoW(0,0,0)                 {  0} \u000D\n<hung>'
+printf 'base default\nitem device:0 DVC_NAME text "%s"\nitem cursor:1 CSR_NAME text "%s"\n' \
+  "$markers" "$markers" >"$work/markers.profile"
+run sim "$(host_path "$work/markers.profile")" ""
+expect_status 0 "names holding every marker"
+[ "$(grep -c '<hard exception>' "$out")" -eq 2 ] || fail "names holding every marker: the names are not in the report"
+
 # The library missing, or lacking WTInfoW.
 run none default ""
 expect_status 3 "no library"
