@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "format/text_format.h"
+#include "report/answer_log.h"
 #include "report/run_outcome.h"
 #include "wintab/wintab_binding.h"
 
@@ -48,6 +49,7 @@ struct DialogState {
   uint32_t lastQuerySize;   // byte count of the last WTInfoW answer
   wintab::WTInfoWEntry infoEntry;
   RunOutcome outcome;  // how the run ended; reset with the report
+  AnswerLog* answerLog;  // every call into the library and its answer, or null (the dialog keeps none)
   // Last, so that a no-access page can follow it (see NewDialogState): a
   // library that writes past the end faults instead of corrupting memory.
   alignas(8) uint8_t queryBuffer[kQueryBufferBytes];
@@ -62,7 +64,7 @@ DialogState* NewDialogState(void* dialog);
 void DeleteDialogState(DialogState* state);
 
 // Starts a new report: counters to 0, the text empty and terminated, the
-// outcome "running" with no contained faults.
+// outcome "running" with no contained faults, the answer log (if any) empty.
 void ResetReport(DialogState& state);
 
 // Appends one formatted piece of at most 1023 units (longer pieces are cut)
