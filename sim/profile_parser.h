@@ -5,6 +5,9 @@
 //   item <category> <index> <encoding> <values...> [<encoding> <values...>...]
 //   patch <category> <index> <offset> <encoding> <values...>
 //   on <category> <index> <probe|real> <action>...
+//   version <key> "<text>" | version <key> none
+//   lacks <entry point>...
+//   load hang | release hang
 #pragma once
 
 #include <string>
