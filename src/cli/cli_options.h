@@ -11,6 +11,8 @@ struct ReportOptions {
   bool showContextDevice = true;
   bool ignoreNullQuery = false;
   bool utf16 = false;
+  bool json = false;        // --json: the run as one JSON document instead of the text
+  std::string recordPath;   // --record FILE: also write the run as a tablet profile; "" for none
 };
 
 enum class CliAction { RunTest, ShowHelp, ShowVersion, Fail };

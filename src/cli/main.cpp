@@ -5,7 +5,7 @@
 #include "cli_options.h"
 #include "report/dialog_state.h"
 #include "report_outcome.h"
-#include "utf8_output.h"
+#include "run_exports.h"
 #include "watched_test.h"
 
 #ifdef _WIN32
@@ -28,11 +28,19 @@ int main(int argc, char** argv) {
       break;
   }
 
+  RunExports exports;
+  std::string exportError;
+  if (!PrepareExports(command.options, exports, exportError)) {
+    std::fprintf(stderr, "%s\n", exportError.c_str());
+    return kExitUsage;
+  }
   DialogState* state = NewDialogState(nullptr);
   if (state == nullptr) {
     std::fputs("padscope-report: out of memory\n", stderr);
+    DiscardWholeFile(exports.record);
     return 1;
   }
+  AttachExports(exports, *state);
   const ReportOptions& options = command.options;
   state->overrideCounts = options.overrideCounts;
   state->safeMode = options.safeMode;
@@ -42,8 +50,7 @@ int main(int argc, char** argv) {
 
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
-  const int code = ExitCodeOf(state->outcome, hung);
-  if (!WriteReport(report.data(), report.size(), options.utf16)) return 1;
+  const int code = FinishExports(exports, *state, report, hung, options);
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
     // anything that could wait for it or touch what it holds (on Windows
