@@ -112,7 +112,10 @@ std::string ExportJson(const AnswerLog& log, const RunOutcome& outcome, bool hun
 
   const LibraryIdentity& library = log.library;
   out += std::string("  \"library\": {\"loaded\": ") + Bool(library.loaded);
-  out += ", \"loadError\": " + (library.loaded || log.entryCount == 0 ? std::string("null") : std::to_string(library.loadError));
+  // The error line's code, once the load has come back without a library.
+  const bool loadFailed = !library.loaded && log.entryCount > 0 && log.entries[0].step == LoggedStep::load &&
+                          log.entries[0].real.state != CallState::underway;
+  out += ", \"loadError\": " + (loadFailed ? std::to_string(library.loadError) : std::string("null"));
   out += ", \"path\": " + JsonText(library.path);
   out += ", \"fileVersion\": " + JsonText(library.fileVersion);
   out += ", \"companyName\": " + JsonText(library.companyName);
@@ -154,11 +157,16 @@ std::string ExportJson(const AnswerLog& log, const RunOutcome& outcome, bool hun
                                                                          : HexBytes(bytes, bytes != nullptr ? entry.bytesLength : 0));
     }
     const size_t begin = entry.textBegin < report.size() ? entry.textBegin : report.size();
-    const size_t end = entry.textEnd < report.size() ? entry.textEnd : report.size();
+    size_t end = entry.textEnd < report.size() ? entry.textEnd : report.size();
+    // A call that never returned left its row open: it runs on to the
+    // ending ("<hung>", "<hard exception>") before the final line break.
+    if (entry.probe.state == CallState::underway || entry.real.state == CallState::underway) {
+      end = report.size() >= 2 ? report.size() - 2 : report.size();
+    }
     out += ", \"text\": " + JsonString(report.data() + begin, end > begin ? end - begin : 0) + "}";
   }
   out += log.entryCount == 0 ? "],\n" : "\n  ],\n";
-  out += std::string("  \"complete\": ") + Bool(AnswerLogIsComplete(log)) + ",\n";
+  out += std::string("  \"logComplete\": ") + Bool(AnswerLogIsComplete(log)) + ",\n";
   out += std::string("  \"ending\": \"") + EndingName(outcome, hung) + "\",\n";
   out += "  \"containedFaults\": " + std::to_string(outcome.containedFaults) + ",\n";
   out += "  \"exitCode\": " + std::to_string(exitCode) + ",\n";

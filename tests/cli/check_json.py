@@ -59,8 +59,10 @@ def check_call(call, report, ending, last):
     outcomes = [call[p]["outcome"] for p in ("probe", "real") if call.get(p)]
     if "exception" in outcomes and text and not text.endswith("<exception>"):
         problem(f"{where}: a contained fault but the row reads {text!r}")
-    for unreturned in ("hung", "hardException"):
+    for unreturned, marker in (("hung", "<hung>"), ("hardException", "<hard exception>")):
         if unreturned in outcomes:
+            if not text.endswith(marker):
+                problem(f"{where}: the call ended {unreturned} but its row reads {text!r}")
             if not last:
                 problem(f"{where}: a call that never returned is not the last one")
             if ending != unreturned:
