@@ -28,7 +28,8 @@ cp "$program" "$work/replay/padscope-report.exe"
 cp "$sim_dll" "$work/replay/WINTAB32.DLL"
 
 for options in "" "--no-null-buffer"; do
-  name="${options:-defaults}"
+  name="${options#--}"
+  name="${name:-defaults}"
   # Wine's library can take longer to load than the watchdog allows on a
   # busy machine (the load row ends in "<hung>"): such a run is repeated.
   for attempt in 1 2 3; do
