@@ -25,9 +25,18 @@
 #   wine-run.sh --fixture-setup    create the prefix, start a persistent
 #                                  wineserver and a shared Xvfb, record pids
 #   wine-run.sh --fixture-cleanup  stop exactly what setup started
+# and one makes the prefix alone:
+#   wine-run.sh --create-prefix
 set -euo pipefail
 
-readonly WINE=/usr/lib/wine/wine64
+# PADSCOPE_WINE_ARCH=win32 runs 32-bit Wine in a 32-bit prefix instead (in
+# the emulated x86 machine of tools/x86-machine.sh, where the x86 build's
+# tests run).
+if [ "${PADSCOPE_WINE_ARCH:-win64}" = win32 ]; then
+  readonly WINE=/usr/lib/wine/wine WINE_ARCH=win32
+else
+  readonly WINE=/usr/lib/wine/wine64 WINE_ARCH=win64
+fi
 readonly WINESERVER=/usr/lib/wine/wineserver
 script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 readonly repository="$(dirname "$script_dir")"
@@ -58,7 +67,7 @@ choose_prefix() {
 }
 
 export WINEDEBUG=-all
-export WINEARCH=win64
+export WINEARCH="$WINE_ARCH"
 # The caller's own overrides (wintab32=n, for instance) come after ours.
 export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 
@@ -189,6 +198,7 @@ run_program() {
 case "${1:-}" in
   --fixture-setup) fixture_setup ;;
   --fixture-cleanup) fixture_cleanup ;;
-  "") echo "usage: wine-run.sh PROGRAM.exe [ARGUMENTS...] | --fixture-setup | --fixture-cleanup" >&2; exit 2 ;;
+  --create-prefix) ensure_prefix "$(choose_prefix)" ;;
+  "") echo "usage: wine-run.sh PROGRAM.exe [ARGUMENTS...] | --fixture-setup | --fixture-cleanup | --create-prefix" >&2; exit 2 ;;
   *) run_program "$@" ;;
 esac
