@@ -18,6 +18,17 @@ if(MINGW)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
+# The release executables a person gets (padscope.exe, padscope-report.exe):
+# stripped of symbols and of the static runtime's debugging sections, and
+# without the runtime's verbose terminate handler (see
+# src/platform/mingw_lean_runtime.cpp).
+function(padscope_lean_executable target)
+  if(MINGW)
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/src/platform/mingw_lean_runtime.cpp)
+    target_link_options(${target} PRIVATE $<$<CONFIG:MinSizeRel,Release>:-s>)
+  endif()
+endfunction()
+
 if(MSVC)
   set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 endif()

@@ -16,7 +16,10 @@ int main(int argc, char** argv) {
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
   switch (command.action) {
     case CliAction::Fail:
-      std::fprintf(stderr, "%s\n", command.error.c_str());
+      // fputs, not fprintf: MinGW's C++ headers route the printf family to
+      // a printf of their own, linked statically, which nothing else needs.
+      std::fputs(command.error.c_str(), stderr);
+      std::fputc('\n', stderr);
       return kExitUsage;
     case CliAction::ShowHelp:
       std::fputs(kUsageText, stdout);

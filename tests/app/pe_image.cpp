@@ -92,6 +92,7 @@ class Parser {
     const size_t coff = peOffset + 4;
     image_.machine = file_.U16(coff);
     const uint16_t sectionCount = file_.U16(coff + 2);
+    image_.symbolCount = file_.U32(coff + 12);
     const uint16_t optionalSize = file_.U16(coff + 16);
     image_.characteristics = file_.U16(coff + 18);
     const size_t optional = coff + 20;
@@ -114,6 +115,9 @@ class Parser {
     for (uint16_t i = 0; i < sectionCount; ++i) {
       const size_t at = sectionTable + 40u * i;
       sections_.push_back({file_.U32(at + 12), file_.U32(at + 8), file_.U32(at + 20), file_.U32(at + 16)});
+      std::string name;
+      for (size_t c = 0; c < 8 && file_.U8(at + c) != 0; ++c) name += static_cast<char>(file_.U8(at + c));
+      image_.sectionNames.push_back(name);
     }
     return file_.ok() ? true : Fail("headers run past the end of the file");
   }

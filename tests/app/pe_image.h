@@ -28,6 +28,8 @@ struct Image {
   uint16_t characteristics = 0;
   uint16_t optionalMagic = 0;  // 0x10b PE32, 0x20b PE32+
   uint16_t subsystem = 0;
+  uint32_t symbolCount = 0;               // COFF symbols; 0 once stripped
+  std::vector<std::string> sectionNames;  // as in the section table ("/4" for a long name)
   std::vector<Import> imports;
   std::vector<Resource> resources;
 };
