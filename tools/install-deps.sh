@@ -9,6 +9,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine64 xvfb xauth x11-utils imagemagick python3
   xserver-xorg-core xserver-xorg-video-dummy xserver-xorg-dev pkg-config
+  qemu-system-x86 debootstrap
 )
 
 missing=()
