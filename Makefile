@@ -4,7 +4,7 @@ SHELL := /bin/bash
 PRESETS_NATIVE := native native-asan
 PRESETS_WINDOWS := x86 x64
 
-.PHONY: run test build deps fuzz bench clean
+.PHONY: run test test-x86 build deps fuzz bench clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -23,6 +23,13 @@ test: build
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz --target report_fuzz >/dev/null
 	@bash tools/test-all.sh $(foreach p,$(PRESETS_NATIVE) $(PRESETS_WINDOWS),build/$(p)) build/fuzz/tests/fuzz
+
+# The x86 lane alone: the 32-bit build's tests in the emulated x86 machine
+# (built on first use into /var/cache/padscope, about 15 minutes).
+test-x86: deps
+	@cmake --preset x86 >/dev/null
+	@cmake --build --preset x86 >/dev/null || cmake --build --preset x86
+	@bash tools/test-all.sh build/x86
 
 fuzz: deps
 	@bash tools/fuzz.sh $(FUZZ_SECONDS)
