@@ -165,8 +165,11 @@ boot() {
   write_boot_script "$job"
   trap stop_emulator EXIT
   trap 'exit 143' TERM INT HUP
-  # Not holding the lock's descriptor: only this script does.
-  qemu-system-x86_64 "${args[@]}" </dev/null >"$job/qemu.log" 2>&1 8>&- &
+  # Not holding the lock's descriptor: only this script does. Ahead of the
+  # host's other work (builds, as root may): the dialog's one-second
+  # watchdog runs on the emulated processors, and on a busy host a starved
+  # emulator stretches healthy steps past it.
+  nice -n "${PADSCOPE_X86_MACHINE_NICE:--10}" qemu-system-x86_64 "${args[@]}" </dev/null >"$job/qemu.log" 2>&1 8>&- &
   emulator_pid=$!
   echo "$emulator_pid" >"$cache_root/x86-machine.pid"
   local started=$SECONDS
