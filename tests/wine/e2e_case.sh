@@ -66,8 +66,8 @@ close_ms() { tr -d '\r' <"$dir/driver.out" | sed -n 's/^exit code=0 close_ms=\([
 # Test 1 ended in "<hung>" one to two watchdog periods after the click: the
 # stuck call comes within a few hundred milliseconds of it. Not so in the
 # emulated x86 machine, where reaching a row takes seconds: there only the
-# lower bound holds, and hang_detected_between_one_and_two_seconds measures
-# the watchdog's window from the last output instead.
+# lower bound holds (the x64 build's hang_detected_between_one_and_two_seconds
+# measures the watchdog's window from the last output).
 expect_hung_in_window() {
   local context="$1" ms most=2600
   [ "$arch" = x86 ] && most=""
