@@ -49,9 +49,44 @@ struct BehaviourEntry {
   CallBehaviour behaviour;
 };
 
+// One packet of the profile's pen script, with every field the packet
+// layout knows; a context receives the fields its lcPktData selects.
+struct ScriptedPacket {
+  std::optional<uint64_t> context;  // pkContext; unset: the handle of the reading context
+  uint32_t status = 0;
+  uint32_t time = 0;
+  uint32_t changed = 0;
+  uint32_t serial = 0;
+  uint32_t cursor = 0;
+  uint32_t buttons = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t z = 0;
+  uint32_t normalPressure = 0;
+  uint32_t tangentPressure = 0;
+  int32_t orientation[3] = {};  // azimuth, altitude, twist
+  int32_t rotation[3] = {};     // pitch, roll, yaw
+};
+
+// The pen entry points, for behaviours given with "call".
+enum class PenEntry { open, enable, packetsGet, close };
+inline constexpr size_t kPenEntryCount = 4;
+
+// How one pen entry point misbehaves. Unset fields keep the sound behaviour.
+struct PenCallBehaviour {
+  Misconduct misconduct = Misconduct::none;  // after the call has done its work
+  uint32_t raiseCode = kDefaultRaiseCode;
+  bool fails = false;                        // the call refuses: NULL or 0
+  std::optional<uint64_t> handle;            // WTOpenW: returned instead of the context's handle
+  std::optional<int32_t> returnedCount;      // WTPacketsGet: returned instead of the packets written
+  std::optional<uint32_t> writtenPackets;    // WTPacketsGet: records written, whatever was asked
+};
+
 struct Profile {
   std::vector<ItemEntry> items;           // a later entry overrides an earlier one
   std::vector<BehaviourEntry> behaviours; // later entries override field by field
+  std::vector<ScriptedPacket> packets;    // the pen script, in playing order
+  PenCallBehaviour penCalls[kPenEntryCount];
 
   // The answer for (category, index), or null when the profile has none.
   // The pointer stays valid as long as the profile is not changed.

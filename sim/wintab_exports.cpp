@@ -5,6 +5,7 @@
 
 #include "active_profile.h"
 #include "answer.h"
+#include "pen_contexts.h"
 #include "sim_version.h"
 #include "wintab/wintab_binding.h"
 
@@ -22,31 +23,18 @@ PADSCOPE_SIM_EXPORT uint32_t PADSCOPE_WINTAB_API WTInfoW(uint32_t category, uint
 }
 #endif
 
-// Present so that a host finds them; the simulated library opens no
-// context and delivers no packets.
 PADSCOPE_SIM_EXPORT void* PADSCOPE_WINTAB_API WTOpenW(void* window, void* context, int enable) {
-  (void)window;
-  (void)context;
-  (void)enable;
-  return nullptr;
+  return sim::OpenContext(window, context, enable);
 }
 
-PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTClose(void* context) {
-  (void)context;
-  return 0;
-}
+PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTClose(void* context) { return sim::CloseContext(context); }
 
 PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTEnable(void* context, int enable) {
-  (void)context;
-  (void)enable;
-  return 0;
+  return sim::EnableContext(context, enable);
 }
 
 PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTPacketsGet(void* context, int maximum, void* packets) {
-  (void)context;
-  (void)maximum;
-  (void)packets;
-  return 0;
+  return sim::GetPackets(context, maximum, packets);
 }
 
 // Why the current PADSCOPE_SIM_PROFILE / PADSCOPE_SIM_INJECT cannot be used

@@ -2,6 +2,7 @@
 // dialog, with the dialog's defaults.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct ReportOptions {
@@ -11,7 +12,11 @@ struct ReportOptions {
   bool showContextDevice = true;
   bool ignoreNullQuery = false;
   bool utf16 = false;
+  bool penCheck = false;      // --pen: read the pen's packets after the report
+  uint32_t penSeconds = 10;   // for this long
 };
+
+inline constexpr uint32_t kMaxPenSeconds = 86400;
 
 enum class CliAction { RunTest, ShowHelp, ShowVersion, Fail };
 

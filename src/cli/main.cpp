@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "cli_options.h"
+#include "pen_check.h"
 #include "report/dialog_state.h"
 #include "report_outcome.h"
 #include "utf8_output.h"
@@ -11,6 +12,24 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+
+namespace {
+
+void WritePenLine(void* utf16, const char16_t* text, size_t length) {
+  WriteReport(text, length, *static_cast<const bool*>(utf16));
+}
+
+PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
+  static bool utf16 = false;
+  utf16 = options.utf16;
+  PenCheckSettings settings;
+  settings.seconds = options.penSeconds;
+  settings.safeMode = options.safeMode;
+  settings.noNullBuffer = options.noNullBuffer;
+  return RunPenCheck(settings, &WritePenLine, &utf16);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
@@ -42,8 +61,13 @@ int main(int argc, char** argv) {
 
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
-  const int code = ClassifyReport(report.data(), report.size());
+  int code = ClassifyReport(report.data(), report.size());
   if (!WriteReport(report.data(), report.size(), options.utf16)) return 1;
+  if (!hung && options.penCheck) {
+    const PenCheckResult pen = RunPenCheckAfterReport(options);
+    hung = pen.hung;
+    if (hung || code == kExitComplete) code = pen.exitCode;
+  }
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
     // anything that could wait for it or touch what it holds (on Windows

@@ -12,6 +12,10 @@ enum ReportExitCode : int {
   kExitHung = 5,
   kExitHardException = 6,
   kExitRowException = 7,
+  // The pen check (--pen): the library lacks one of the five entry points
+  // it calls (or cannot be loaded), or no context could be opened.
+  kExitPenNoEntryPoints = 9,
+  kExitPenNoContext = 10,
 };
 
 // text: the finished report (with its final CR LF), length units.
