@@ -158,6 +158,136 @@ run sim many-cursors ""
 expect_status 0 "many cursors"
 grep -q "<report full>" "$out" || fail "many cursors: no <report full>"
 
+# The pen check (--pen). Lines are compared whole; "row LABEL VALUE" is a
+# row as the report writes them (the label in 30 columns, a blank, the value).
+row() { printf '%-30s %s' "$1" "$2"; }
+crlf() { sed 's/$/\r/'; }
+pen_section() { sed -n '/^PEN CHECK\r$/,$p' "$out"; }
+has_line() { pen_section | grep -qxF -- "$1"$'\r'; }
+# A profile file as the library opens it: under Wine through drive Z:.
+profile_path() {
+  if [ "$mode" = wine ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi
+}
+
+# The default profile's stroke, line by line from its script (sim/README.md):
+# times 1000 to 1160 every 20, x from 10000 and y from 8000 by 500 and 200 a
+# packet up to packet 8, pressure 0 1024 2048 4096 6144 8191 4096 0, the tip
+# (button 1) down from packet 2 to 7, azimuth 900 then 950 from packet 3 and
+# 1000 from packet 6, altitude 600 then 550 from packet 4, twist 0; packet 9
+# only sets status 1 (outside the context). Every process here is 64-bit,
+# so the first context's handle 1 has sixteen digits.
+{
+  echo "PEN CHECK"
+  row WTI_DEFCONTEXT '{212} "Default Digitizing", lcDevice 0, lcPktData 0x00001fff, lcMsgBase 0x00007ff0'; echo
+  row "WTOpenW()" 0x0000000000000001; echo
+  row "WTEnable(TRUE)" 1; echo
+  echo "Reading packets for 1 s: move the pen over the tablet (Ctrl+C ends it early)"
+  echo
+  echo "      time  cursor     buttons         x         y  pressure  azimuth  altitude   twist"
+  echo "proximity: cursor 0 entered the context"
+  pressures=(0 1024 2048 4096 6144 8191 4096 0)
+  buttons=(0 1 1 1 1 1 1 0)
+  azimuths=(900 900 950 950 950 1000 1000 1000)
+  altitudes=(600 600 600 550 550 550 550 550)
+  for n in 0 1 2 3 4 5 6 7; do
+    printf '%10u  %6u  0x%08x  %8d  %8d  %8u  %7d  %8d  %6d\n' $((1000 + 20 * n)) 0 "${buttons[n]}" \
+      $((10000 + 500 * n)) $((8000 + 200 * n)) "${pressures[n]}" "${azimuths[n]}" "${altitudes[n]}" 0
+  done
+  echo "proximity: cursor 0 left the context"
+  printf '%10u  %6u  0x%08x  %8d  %8d  %8u  %7d  %8d  %6d\n' 1160 0 0 13500 9400 0 1000 550 0
+  echo
+  row "Reading ended" "the time was up"; echo
+  row "WTClose()" 1; echo
+  echo
+  row "Packets read" 9; echo
+  row x "10000..13500 seen of 0..44704"; echo
+  row y "8000..9400 seen of 0..27940"; echo
+  row pressure "0..8191 seen of 0..8191"; echo
+  row "Cursors seen" '0 "Pressure Pen" (9)'; echo
+} | crlf >"$work/pen-default.expected"
+run sim default "" --pen=1
+expect_status 0 "pen: default stroke"
+pen_section | cmp -s - "$work/pen-default.expected" || {
+  fail "pen: default stroke: lines differ"
+  pen_section | diff "$work/pen-default.expected" - | head -20
+}
+run sim default "" --pen=1 --utf16
+expect_status 0 "pen: --utf16"
+if command -v iconv >/dev/null; then
+  iconv -f UTF-16LE -t UTF-8 "$out" | sed -n '/^PEN CHECK\r$/,$p' | cmp -s - "$work/pen-default.expected" ||
+    fail "pen: --utf16: not the UTF-16LE form of the pen lines"
+fi
+
+# Another layout (lcPktData 0x05E7: context, status, time, cursor, buttons,
+# x, y, pressure; in a 64-bit process 36 bytes of fields padded to 40),
+# two cursors, a packet naming another context, and pressure stuck at 0.
+cat >"$work/pen-flat.profile" <<'PROFILE'
+base default
+patch defcontext 0 104 u32 0x05E7
+packet none
+packet time 500 cursor 1 x -20 y 30 pressure 0
+packet x -10 context 7
+packet cursor 0 x 0 y 40 context 1
+packet status 1
+PROFILE
+{
+  echo "      time  cursor     buttons         x         y  pressure"
+  echo "proximity: cursor 1 entered the context"
+  echo "       500       1  0x00000000       -20        30         0"
+  echo "       505       1  0x00000000       -10        30         0  <pkContext 0x0000000000000007>"
+  echo "       510       0  0x00000000         0        40         0"
+  echo "proximity: cursor 0 left the context"
+  echo "       515       0  0x00000000         0        40         0"
+  echo
+  row "Reading ended" "the time was up"; echo
+  row "WTClose()" 1; echo
+  echo
+  row "Packets read" 4; echo
+  row x "-20..0 seen of 0..44704"; echo
+  row y "30..40 seen of 0..27940"; echo
+  row pressure "0..0 seen of 0..8191"; echo
+  row "Cursors seen" '1 "Pressure Eraser" (2), 0 "Pressure Pen" (2)'; echo
+  row Verdict "pressure never left 0 while the pen moved"; echo
+} | crlf >"$work/pen-flat.expected"
+run sim "$(profile_path "$work/pen-flat.profile")" "" --pen=1
+expect_status 0 "pen: flat pressure"
+has_line "$(row WTI_DEFCONTEXT '{212} "Default Digitizing", lcDevice 0, lcPktData 0x000005e7, lcMsgBase 0x00007ff0')" ||
+  fail "pen: flat pressure: the context row"
+pen_section | tail -n +7 | cmp -s - "$work/pen-flat.expected" || {
+  fail "pen: flat pressure: lines differ"
+  pen_section | tail -n +7 | diff "$work/pen-flat.expected" - | head -20
+}
+
+# Hostile drivers: each case ends with its documented exit code and the
+# lines that say what happened; the process never crashes.
+#   library|injection|options|exit code|line|line that must end the output
+pen_cases=(
+  "sim|WTOpenW,segv||7||$(row "WTOpenW()" "<exception>")"
+  "sim|WTEnable,fpe||7|$(row "WTEnable(TRUE)" "<exception>")|$(row "Verdict" "no packets came: was the pen moved over the tablet during the check?")"
+  "sim|WTPacketsGet,segv||7|$(row "WTPacketsGet()" "<exception>")|$(row "Verdict" "no packets came: was the pen moved over the tablet during the check?")"
+  "sim|WTPacketsGet,raise||7|$(row "Reading ended" "at the fault above")|"
+  "sim|WTClose,ill||7|$(row "WTClose()" "<exception>")|$(row "Cursors seen" '0 "Pressure Pen" (9)')"
+  "sim|WTPacketsGet,hang||5||$(row "WTPacketsGet()" "<hung>")"
+  "sim|WTPacketsGet,write=2||7|$(row "WTPacketsGet()" "<exception>")|"
+  "sim|WTPacketsGet,count=5||7|$(row "WTPacketsGet()" "returned 5 for 1 packet asked")|"
+  "sim|WTOpenW,fail||10||Error: WTOpenW() opened no context: the pen check cannot read packets"
+  "sim|WTOpenW,handle=99||0|$(row "WTEnable(TRUE)" 0)|"
+  "sim|WTPacketsGet,segv|--no-safe-mode|6||$(row "WTPacketsGet()" "<hard exception>")"
+  "no-wtinfo|||3||Error: WTInfoW() not found: the pen check needs WTInfoW, WTOpenW, WTEnable, WTPacketsGet and WTClose"
+)
+for case in "${pen_cases[@]}"; do
+  IFS='|' read -r library inject options code line last <<<"$case"
+  # shellcheck disable=SC2086
+  run "$library" default "$inject" --pen=1 $options
+  expect_status "$code" "pen: $library $inject $options"
+  [ -z "$line" ] || has_line "$line" || fail "pen: $library $inject $options: no line '$line'"
+  [ -z "$last" ] || [ "$(pen_section | tail -n 1)" = "$last"$'\r' ] ||
+    fail "pen: $library $inject $options: ends in '$(pen_section | tail -n 1)', not '$last'"
+done
+run sim default "" --pen=soon
+expect_status 2 "pen: a bad duration"
+grep -q "'--pen=soon'" "$err" || fail "pen: a bad duration: not named"
+
 # The command line.
 run sim default "" --safe
 expect_status 2 "unknown option"
