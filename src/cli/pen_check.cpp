@@ -326,7 +326,9 @@ void OpenAndRead(PenCheck& check) {
   check.window.messageBase = check.logContext->lcMsgBase;
   check.window.proximity = &OnProximityMessage;
   check.window.proximityContext = &check;
+  check.caller.currentCall.store(u"CreateWindowExW()");
   CreatePenWindow(check.window);
+  check.caller.currentCall.store(nullptr);
   if (OpenPenContext(check.caller, check.library, check.window.window, check.logContext, check.context)) {
     PenLine line(check.output);
     line.Add(u"%-30s ", u"WTOpenW()");
@@ -397,6 +399,7 @@ PenCheckResult RunPenCheck(const PenCheckSettings& settings,
   check->logContext = static_cast<LOGCONTEXTW*>(platform::AllocateGuarded(sizeof(LOGCONTEXTW)));
   if (check->answer == nullptr || check->logContext == nullptr) return PenCheckResult{1, false};
   CatchInterrupt(&check->interrupted);
+  PreparePenWindows();
   Printer printer{write, writeContext, check};
   if (!RunWatchedWork(&PenCheckWorker, check, check->output.progress, &PrintLines, &printer)) {
     // The worker is stuck in the library and keeps what it holds; only the

@@ -17,6 +17,11 @@ struct PenWindow {
   void* proximityContext = nullptr;
 };
 
+// Brings the system's window machinery up in this process, so that a later
+// CreatePenWindow is quick (under Wine the first window of a process takes
+// its connection to the display, which can take more than a second).
+void PreparePenWindows();
+
 // Creates the window on the calling thread, which must also wait on it.
 // pen.window stays null where the system has no windows or creation failed.
 void CreatePenWindow(PenWindow& pen);

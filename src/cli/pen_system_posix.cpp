@@ -8,6 +8,7 @@ std::atomic<bool>* interruptRequested = nullptr;
 void OnInterrupt(int) { interruptRequested->store(true); }
 }  // namespace
 
+void PreparePenWindows() {}
 void CreatePenWindow(PenWindow& pen) { pen.window = nullptr; }
 void DestroyPenWindow(PenWindow&) {}
 

@@ -27,18 +27,27 @@ LRESULT CALLBACK PenWindowProcedure(HWND window, UINT message, WPARAM wParam, LP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-}  // namespace
-
-void CreatePenWindow(PenWindow& pen) {
+// Never shown: the library only needs a window to post its messages to.
+HWND CreateHiddenWindow() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = &PenWindowProcedure;
   windowClass.hInstance = instance;
   windowClass.lpszClassName = kWindowClass;
   RegisterClassW(&windowClass);  // fails harmlessly when already registered
-  // Never shown: the library only needs a window to post its messages to.
-  HWND window = CreateWindowExW(0, kWindowClass, L"PADSCOPE pen check", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
-                                instance, nullptr);
+  return CreateWindowExW(0, kWindowClass, L"PADSCOPE pen check", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance,
+                         nullptr);
+}
+
+}  // namespace
+
+void PreparePenWindows() {
+  HWND window = CreateHiddenWindow();
+  if (window != nullptr) DestroyWindow(window);
+}
+
+void CreatePenWindow(PenWindow& pen) {
+  HWND window = CreateHiddenWindow();
   if (window != nullptr) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pen));
   pen.window = window;
 }
