@@ -21,6 +21,9 @@ const char kUsageText[] =
     "                       digitizing context and print every packet the pen\n"
     "                       sends for SECONDS (default 10, at most 86400;\n"
     "                       Ctrl+C ends it early), then a summary\n"
+    "  --pen-window         (Windows) show the pen check's window over the whole\n"
+    "                       screen instead of hiding it, for libraries that send\n"
+    "                       packets only to a window under the pen (Wine's own)\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
@@ -56,6 +59,7 @@ constexpr Switch kSwitches[] = {
     {"--no-context-device", &ReportOptions::showContextDevice, false},
     {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
     {"--utf16", &ReportOptions::utf16, true},
+    {"--pen-window", &ReportOptions::penWindow, true},
 };
 
 // "--pen" or "--pen=SECONDS"; true when the argument is one of them (a

@@ -14,6 +14,7 @@ struct ReportOptions {
   bool utf16 = false;
   bool penCheck = false;      // --pen: read the pen's packets after the report
   uint32_t penSeconds = 10;   // for this long
+  bool penWindow = false;     // --pen-window: its window shown over the screen
 };
 
 inline constexpr uint32_t kMaxPenSeconds = 86400;

@@ -26,6 +26,7 @@ PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   settings.seconds = options.penSeconds;
   settings.safeMode = options.safeMode;
   settings.noNullBuffer = options.noNullBuffer;
+  settings.showWindow = options.penWindow;
   return RunPenCheck(settings, &WritePenLine, &utf16);
 }
 

@@ -323,8 +323,11 @@ void OpenAndRead(PenCheck& check) {
     SetOutcome(check, kExitPenNoContext);
     return;
   }
+  check.window.visible = check.settings.showWindow;
   check.window.messageBase = check.logContext->lcMsgBase;
-  check.window.proximity = &OnProximityMessage;
+  // Packets with a status tell proximity in their order; the message comes
+  // whenever the window's turn comes, so it is heard only when they cannot.
+  if (!Has(check, PK_STATUS)) check.window.proximity = &OnProximityMessage;
   check.window.proximityContext = &check;
   check.caller.currentCall.store(u"CreateWindowExW()");
   CreatePenWindow(check.window);

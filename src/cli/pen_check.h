@@ -12,6 +12,7 @@ struct PenCheckSettings {
   uint32_t seconds = 10;
   bool safeMode = true;
   bool noNullBuffer = false;
+  bool showWindow = false;  // the check's window over the whole screen, not hidden
 };
 
 struct PenCheckResult {

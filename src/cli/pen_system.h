@@ -11,7 +11,10 @@
 using ProximitySink = void (*)(void* context, bool entering);
 
 struct PenWindow {
-  void* window = nullptr;  // Windows: a hidden top-level window; posix: null
+  void* window = nullptr;  // Windows: a top-level window of the check's own; posix: null
+  // Shown over the whole screen instead of hidden: some libraries (Wine's
+  // builtin wintab32) deliver packets only to a window under the pen.
+  bool visible = false;
   uint32_t messageBase = 0;
   ProximitySink proximity = nullptr;
   void* proximityContext = nullptr;

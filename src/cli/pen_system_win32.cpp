@@ -27,27 +27,34 @@ LRESULT CALLBACK PenWindowProcedure(HWND window, UINT message, WPARAM wParam, LP
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// Never shown: the library only needs a window to post its messages to.
-HWND CreateHiddenWindow() {
+// Hidden, the library only needs a window to post its messages to; shown,
+// it lies over the whole primary screen, above every other window.
+HWND CreateCheckWindow(bool visible) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSW windowClass{};
   windowClass.lpfnWndProc = &PenWindowProcedure;
   windowClass.hInstance = instance;
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   windowClass.lpszClassName = kWindowClass;
   RegisterClassW(&windowClass);  // fails harmlessly when already registered
-  return CreateWindowExW(0, kWindowClass, L"PADSCOPE pen check", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance,
-                         nullptr);
+  if (!visible) {
+    return CreateWindowExW(0, kWindowClass, L"PADSCOPE pen check", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, instance,
+                           nullptr);
+  }
+  return CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kWindowClass, L"PADSCOPE pen check",
+                         WS_POPUP | WS_VISIBLE, 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                         nullptr, nullptr, instance, nullptr);
 }
 
 }  // namespace
 
 void PreparePenWindows() {
-  HWND window = CreateHiddenWindow();
+  HWND window = CreateCheckWindow(false);
   if (window != nullptr) DestroyWindow(window);
 }
 
 void CreatePenWindow(PenWindow& pen) {
-  HWND window = CreateHiddenWindow();
+  HWND window = CreateCheckWindow(pen.visible);
   if (window != nullptr) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&pen));
   pen.window = window;
 }

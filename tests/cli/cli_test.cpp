@@ -40,6 +40,7 @@ TEST(cli_options, each_switch_changes_its_own_flag_only) {
       {"--no-context-device", &ReportOptions::showContextDevice, false},
       {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
       {"--utf16", &ReportOptions::utf16, true},
+      {"--pen-window", &ReportOptions::penWindow, true},
   };
   const ReportOptions defaults;
   for (const Row& row : rows) {
