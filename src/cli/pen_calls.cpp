@@ -124,24 +124,27 @@ bool OpenPenContext(PenCaller& caller, const PenLibrary& library, void* window, 
   return returned;
 }
 
-bool EnablePenContext(PenCaller& caller, const PenLibrary& library, void* context, int& result) {
-  ContextCall call{&library, context, 1, nullptr, 0};
-  const bool returned = CallAs(caller, u"WTEnable(TRUE)", &CallEnable, &call);
+namespace {
+
+bool CallOnContext(PenCaller& caller, const char16_t* label, void (*thunk)(void*), const PenLibrary& library,
+                   void* context, int number, void* packets, int& result) {
+  ContextCall call{&library, context, number, packets, 0};
+  const bool returned = CallAs(caller, label, thunk, &call);
   result = call.result;
   return returned;
+}
+
+}  // namespace
+
+bool EnablePenContext(PenCaller& caller, const PenLibrary& library, void* context, int& result) {
+  return CallOnContext(caller, u"WTEnable(TRUE)", &CallEnable, library, context, 1, nullptr, result);
 }
 
 bool GetPenPackets(PenCaller& caller, const PenLibrary& library, void* context, int maximum, void* packets,
                    int& result) {
-  ContextCall call{&library, context, maximum, packets, 0};
-  const bool returned = CallAs(caller, u"WTPacketsGet()", &CallPacketsGet, &call);
-  result = call.result;
-  return returned;
+  return CallOnContext(caller, u"WTPacketsGet()", &CallPacketsGet, library, context, maximum, packets, result);
 }
 
 bool ClosePenContext(PenCaller& caller, const PenLibrary& library, void* context, int& result) {
-  ContextCall call{&library, context, 0, nullptr, 0};
-  const bool returned = CallAs(caller, u"WTClose()", &CallClose, &call);
-  result = call.result;
-  return returned;
+  return CallOnContext(caller, u"WTClose()", &CallClose, library, context, 0, nullptr, result);
 }
