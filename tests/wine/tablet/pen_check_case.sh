@@ -12,7 +12,10 @@
 # - tilt (tx, ty) as orientation: azimuth = atan2(ty, tx) + 90 degrees in
 #   tenths, rounded, in (0, 3600] (900 for an upright pen); altitude =
 #   1000 - 15 * max(|tx|, |ty|); twist 0;
-# - the stub's button N as bit N of pkButtons (button 1 is 0x2);
+# - the stub's button N as bit N of pkButtons (button 1 is 0x2), read as the
+#   device's state when Wine handles the event (it asks the X server then),
+#   so the path is fed in parts, each once the packets of the part before
+#   have come, and a button changes only between parts;
 # - every event of the stub one packet: entering and leaving proximity and
 #   each button change included, with the values of the event before
 #   (leaving with status TPS_PROXIMITY); the stylus is cursor 1, named
@@ -34,13 +37,16 @@ rm -rf "$work"
 mkdir -p "$work"
 out="$work/out"
 
-# The path: "in" or "move" X Y PRESSURE TILTX TILTY, "down N", "up N", "out".
+# The path: "in" or "move" X Y PRESSURE TILTX TILTY, "down N", "up N", "out";
+# "|" ends a part.
 readonly path=(
   "in 2540 2032 0 0 0"
   "move 5080 4064 512 10 -10"
+  "|"
   "down 1"
   "move 7620 6096 1024 -20 30"
   "move 10160 8128 2047 0 40"
+  "|"
   "up 1"
   "out"
 )
@@ -49,6 +55,7 @@ readonly path=(
 expected_lines() {
   local x=0 y=0 pressure=0 tx=0 ty=0 buttons=0 event
   for event in "${path[@]}"; do
+    [ "$event" = "|" ] && continue
     read -r verb a b c d e <<<"$event"
     case "$verb" in
       in | move) x=$a y=$b pressure=$c tx=$d ty=$e ;;
@@ -78,7 +85,7 @@ packet_lines() {
 }
 
 start_check() {
-  bash "$wine_tablet" run "$state" "$program" --pen=6 --pen-window >"$out" 2>"$work/err" &
+  bash "$wine_tablet" run "$state" "$program" --pen=20 --pen-window >"$out" 2>"$work/err" &
   pid=$!
   for _ in $(seq 300); do
     grep -q "^Reading packets for" "$out" 2>/dev/null && break
@@ -86,20 +93,36 @@ start_check() {
     sleep 0.1
   done
 }
-start_check
 # On a busy machine the report's watchdog sometimes ends the load of Wine's
 # builtin library (it opens the X input devices then) before it is done:
-# that is the report's ending, not the pen check's, so it is tried once more.
-if grep -q $'^LoadLibrary("WINTAB32.DLL")    <hung>\r$' "$out"; then
-  wait "$pid"
-  echo "the load of the library was declared hung; once more"
+# that is the report's ending, not the pen check's, so it is tried again.
+for attempt in 1 2 3; do
   start_check
-fi
+  grep -q $'^LoadLibrary("WINTAB32.DLL")    <hung>\r$' "$out" || break
+  wait "$pid"
+  echo "attempt $attempt: the load of the library was declared hung"
+done
 grep -q "^Reading packets for" "$out" || fail "the check did not start reading ($(tail -n 3 "$out" | tr -d '\r'))"
 sleep 0.5  # the window on the screen
-for event in "${path[@]}"; do
-  bash "$wine_tablet" feed "$state" stylus "$event" || fail "feeding '$event'"
-  sleep 0.1
+# Each part at once (one feed can take a second on a busy machine); then
+# wait until its packets have been printed.
+packets_printed() {
+  tr -d '\r' <"$out" | sed -n '/^      time  cursor/,$p' | grep -cE '^ +[0-9]+ +[0-9]+  0x' || true
+}
+part=()
+fed=0
+for event in "${path[@]}" "|"; do
+  if [ "$event" != "|" ]; then
+    part+=("$event")
+    continue
+  fi
+  bash "$wine_tablet" feed "$state" stylus "${part[@]}" || fail "feeding '${part[*]}'"
+  fed=$((fed + ${#part[@]}))
+  part=()
+  for _ in $(seq 100); do
+    [ "$(packets_printed)" -ge "$fed" ] && break
+    sleep 0.1
+  done
 done
 wait "$pid"
 status=$?
