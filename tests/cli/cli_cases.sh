@@ -284,6 +284,24 @@ for case in "${pen_cases[@]}"; do
   [ -z "$last" ] || [ "$(pen_section | tail -n 1)" = "$last"$'\r' ] ||
     fail "pen: $library $inject $options: ends in '$(pen_section | tail -n 1)', not '$last'"
 done
+# Ctrl+C ends the reading early and the check still ends cleanly (natively:
+# under Wine a signal to the loader is no console's Ctrl+C).
+if [ "$mode" = native ]; then
+  LD_LIBRARY_PATH="$sim_dir" timeout 20 "$program" --pen=60 >"$work/out" 2>"$work/err" &
+  pid=$!
+  for _ in $(seq 100); do
+    grep -q "^Reading packets for" "$work/out" && break
+    sleep 0.05
+  done
+  sleep 0.3
+  kill -INT "$pid"
+  wait "$pid"
+  status=$?
+  out="$work/out"
+  expect_status 0 "pen: Ctrl+C"
+  has_line "$(row "Reading ended" "at Ctrl+C")" || fail "pen: Ctrl+C: not ended by it"
+  has_line "$(row "Packets read" 9)" || fail "pen: Ctrl+C: not every packet of the stroke read"
+fi
 run sim default "" --pen=soon
 expect_status 2 "pen: a bad duration"
 grep -q "'--pen=soon'" "$err" || fail "pen: a bad duration: not named"
