@@ -28,7 +28,7 @@ bool ParseProfileText(std::string_view text, Profile& profile, std::string& erro
 bool ParseInjection(std::string_view text, Profile& profile, std::string& error);
 
 // The faults every entry point can be told to commit: segv, ill, fpe,
-// raise, raise:CODE, hang, hang-once. False (nothing set) for other words.
+// stack, raise, raise:CODE, hang, hang-once. False (nothing set) for other words.
 bool ParseMisconduct(std::string_view action, Misconduct& misconduct, uint32_t& raiseCode);
 
 }  // namespace sim

@@ -369,6 +369,7 @@ void RunSteps(void* argument) {
 // not (or what escapes it), as the report's worker runs the report.
 void PenCheckWorker(void* argument) {
   auto& check = *static_cast<PenCheck*>(argument);
+  platform::ReserveStackForGuard();  // a driver that overflows the stack costs one row too
   if (platform::RunGuarded(&RunSteps, &check).faulted) {
     const char16_t* call = check.caller.currentCall.load();
     WriteRow(check.output, call != nullptr ? call : u"", u"%s", kHardExceptionEnding);

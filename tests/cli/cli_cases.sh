@@ -266,6 +266,7 @@ pen_cases=(
   "sim|WTEnable,fpe||7|$(row "WTEnable(TRUE)" "<exception>")|$(row "Verdict" "no packets came: was the pen moved over the tablet during the check?")"
   "sim|WTPacketsGet,segv||7|$(row "WTPacketsGet()" "<exception>")|$(row "Verdict" "no packets came: was the pen moved over the tablet during the check?")"
   "sim|WTPacketsGet,raise||7|$(row "Reading ended" "at the fault above")|"
+  "sim|WTPacketsGet,stack||7|$(row "WTPacketsGet()" "<exception>")|"
   "sim|WTClose,ill||7|$(row "WTClose()" "<exception>")|$(row "Cursors seen" '0 "Pressure Pen" (9)')"
   "sim|WTPacketsGet,hang||5||$(row "WTPacketsGet()" "<hung>")"
   "sim|WTPacketsGet,write=2||7|$(row "WTPacketsGet()" "<exception>")|"
