@@ -4,16 +4,24 @@
 // inside DllMain, where the system's loader lock is held, as it would with a
 // real driver; on posix in the shared object's constructor. (The posix
 // library is not unloaded by dlclose, so a destructor would only run at the
-// host's exit: there is no release to hang in.)
+// host's exit: there is no release to hang in.) A profile asks for the same
+// with "load hang" or "release hang".
+#include <cstring>
 #include <string>
 
+#include "active_profile.h"
 #include "sim_system.h"
 
 namespace {
 
-void HangWhenAsked(const char* moment) {
+// askProfile: false at the end of the process, when the profile must not be
+// built any more (a thread ended while holding the heap would block it).
+void HangWhenAsked(const char* moment, bool askProfile) {
   std::string value;
   if (sim::ReadEnvironment("PADSCOPE_SIM_LOADER_HANG", value) && value == moment) sim::HangForever();
+  if (!askProfile) return;
+  const sim::Profile& profile = sim::CurrentProfile().profile;
+  if (std::strcmp(moment, "attach") == 0 ? profile.loadHangs : profile.releaseHangs) sim::HangForever();
 }
 
 }  // namespace
@@ -21,11 +29,12 @@ void HangWhenAsked(const char* moment) {
 #if defined(_WIN32)
 #include <windows.h>
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) HangWhenAsked("attach");
-  if (reason == DLL_PROCESS_DETACH) HangWhenAsked("detach");
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) HangWhenAsked("attach", true);
+  // reserved is null for FreeLibrary, not at the end of the process.
+  if (reason == DLL_PROCESS_DETACH) HangWhenAsked("detach", reserved == nullptr);
   return TRUE;
 }
 #else
-__attribute__((constructor)) static void OnLoad() { HangWhenAsked("attach"); }
+__attribute__((constructor)) static void OnLoad() { HangWhenAsked("attach", true); }
 #endif

@@ -28,4 +28,11 @@ CallBehaviour Profile::BehaviourFor(uint32_t category, uint32_t index, CallPhase
   return merged;
 }
 
+bool Profile::Lacks(const char* entryPoint) const {
+  for (const std::string& name : lackedEntryPoints) {
+    if (name == entryPoint) return true;
+  }
+  return false;
+}
+
 }  // namespace sim

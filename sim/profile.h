@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace sim {
@@ -81,12 +82,24 @@ struct PenCallBehaviour {
   std::optional<int32_t> returnedCount;      // WTPacketsGet: returned instead of the packets written
   std::optional<uint32_t> writtenPackets;    // WTPacketsGet: records written, whatever was asked
 };
+// One version string of the library; no value: the library has no such key.
+struct VersionString {
+  std::string key;
+  std::optional<std::u16string> value;
+};
+
+// The library's entry points, as the program looks them up.
+inline constexpr const char* kEntryPointNames[] = {"WTInfoW", "WTOpenW", "WTClose", "WTEnable", "WTPacketsGet"};
 
 struct Profile {
   std::vector<ItemEntry> items;           // a later entry overrides an earlier one
   std::vector<BehaviourEntry> behaviours; // later entries override field by field
   std::vector<ScriptedPacket> packets;    // the pen script, in playing order
   PenCallBehaviour penCalls[kPenEntryCount];
+  std::vector<VersionString> versions;    // replace the library's own strings key by key
+  std::vector<std::string> lackedEntryPoints;  // names from kEntryPointNames
+  bool loadHangs = false;     // loading the library never finishes
+  bool releaseHangs = false;  // releasing it never finishes (Windows)
 
   // The answer for (category, index), or null when the profile has none.
   // The pointer stays valid as long as the profile is not changed.
@@ -94,6 +107,8 @@ struct Profile {
 
   // The merged behaviour of every entry that matches the call.
   CallBehaviour BehaviourFor(uint32_t category, uint32_t index, CallPhase phase) const;
+
+  bool Lacks(const char* entryPoint) const;
 };
 
 // Folds `update` into `into`: every field that `update` sets wins.

@@ -400,6 +400,19 @@ bool AddBehaviour(const std::vector<std::string_view>& parts, Profile& profile, 
 bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error);
 
 bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int depth, std::string& error) {
+  if (!tokens[0].quoted && tokens[0].word == "version") {
+    // version <key> "<text>" | version <key> none (the one directive whose third word is text)
+    const bool valid = tokens.size() == 3 && !tokens[1].quoted && !tokens[1].word.empty() &&
+                       (tokens[2].quoted || tokens[2].word == "none");
+    if (!valid) {
+      error = "version needs: <key> \"<text>\" or <key> none";
+      return false;
+    }
+    VersionString version{tokens[1].word, std::nullopt};
+    if (tokens[2].quoted) version.value = tokens[2].text;
+    profile.versions.push_back(std::move(version));
+    return true;
+  }
   for (size_t k = 0; k < tokens.size() && k < 3; ++k) {
     if (tokens[k].quoted) {
       error = "a directive starts with words, not text";
@@ -448,6 +461,30 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
       words.push_back(tokens[k].word);
     }
     return directive == "packet" ? AddScriptedPacket(words, profile, error) : AddPenCallBehaviour(words, profile, error);
+  }
+  if (directive == "lacks") {
+    for (size_t k = 1; k < tokens.size(); ++k) {
+      bool known = false;
+      for (const char* name : kEntryPointNames) known = known || tokens[k].word == name;
+      if (!known || tokens[k].quoted) {
+        error = "lacks takes entry point names (WTInfoW WTOpenW WTClose WTEnable WTPacketsGet)";
+        return false;
+      }
+      profile.lackedEntryPoints.push_back(tokens[k].word);
+    }
+    if (tokens.size() < 2) {
+      error = "lacks needs an entry point name";
+      return false;
+    }
+    return true;
+  }
+  if (directive == "load" || directive == "release") {
+    if (tokens.size() != 2 || tokens[1].word != "hang") {
+      error = directive + " takes one action: hang";
+      return false;
+    }
+    (directive == "load" ? profile.loadHangs : profile.releaseHangs) = true;
+    return true;
   }
   if (directive != "item" && directive != "patch") {
     error = "unknown directive '" + directive + "'";

@@ -7,6 +7,9 @@
 //   on <category> <index> <probe|real> <action>...
 //   packet <field> <value>...              (packet_script.h)
 //   call <pen entry point> <action>...     (packet_script.h)
+//   version <key> "<text>" | version <key> none
+//   lacks <entry point>...
+//   load hang | release hang
 #pragma once
 
 #include <string>

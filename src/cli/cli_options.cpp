@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "export_options.h"
+
 const char kUsageText[] =
     "Usage: padscope-report [options]\n"
     "Loads WINTAB32.DLL, asks it everything it knows and writes the report\n"
@@ -24,12 +26,17 @@ const char kUsageText[] =
     "  --pen-window         (Windows) show the pen check's window over the whole\n"
     "                       screen instead of hiding it, for libraries that send\n"
     "                       packets only to a window under the pen (Wine's own)\n"
+    "  --json               write the run as one JSON document (UTF-8) instead:\n"
+    "                       every call into the library, its answer and its row\n"
+    "  --record FILE        also write the run to FILE as a tablet profile that the\n"
+    "                       simulated WINTAB32.DLL replays (send it with a bug\n"
+    "                       report); written completely or not at all\n"
     "  --help               show this text\n"
     "  --version            show the version\n"
     "\n"
     "Exit codes:\n"
     "  0  the report is complete\n"
-    "  2  a bad command line; nothing was run\n"
+    "  2  a bad command line or a FILE that cannot be written; nothing was run\n"
     "  3  the library could not be loaded or has no WTInfoW\n"
     "  4  the availability probe WTInfo(0,0,0) answered 0 (and was not ignored)\n"
     "  5  the report ended in <hung>\n"
@@ -115,12 +122,20 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       }
     }
     if (known) continue;
+    if (TakeExportOption(argc, argv, i, parsed.options, parsed.error)) {
+      if (parsed.error.empty()) continue;
+      parsed.action = CliAction::Fail;
+      return parsed;
+    }
     parsed.action = CliAction::Fail;
     parsed.error = argument[0] == '-' ? std::string("padscope-report: unknown option '") + argument + "'"
                                       : std::string("padscope-report: unexpected argument '") + argument + "'";
     return parsed;
   }
-  if (help) {
+  parsed.error = ExportOptionConflict(parsed.options);
+  if (!parsed.error.empty()) {
+    parsed.action = CliAction::Fail;
+  } else if (help) {
     parsed.action = CliAction::ShowHelp;
   } else if (version) {
     parsed.action = CliAction::ShowVersion;

@@ -6,7 +6,7 @@
 #include "pen_check.h"
 #include "report/dialog_state.h"
 #include "report_outcome.h"
-#include "utf8_output.h"
+#include "run_exports.h"
 #include "watched_test.h"
 
 #ifdef _WIN32
@@ -48,11 +48,19 @@ int main(int argc, char** argv) {
       break;
   }
 
+  RunExports exports;
+  std::string exportError;
+  if (!PrepareExports(command.options, exports, exportError)) {
+    std::fprintf(stderr, "%s\n", exportError.c_str());
+    return kExitUsage;
+  }
   DialogState* state = NewDialogState(nullptr);
   if (state == nullptr) {
     std::fputs("padscope-report: out of memory\n", stderr);
+    DiscardWholeFile(exports.record);
     return 1;
   }
+  AttachExports(exports, *state);
   const ReportOptions& options = command.options;
   state->overrideCounts = options.overrideCounts;
   state->safeMode = options.safeMode;
@@ -62,9 +70,10 @@ int main(int argc, char** argv) {
 
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
-  int code = ClassifyReport(report.data(), report.size());
-  if (!WriteReport(report.data(), report.size(), options.utf16)) return 1;
-  if (!hung && options.penCheck) {
+  int code = FinishExports(exports, *state, report, hung, options);
+  // The pen check follows a report that was written (the JSON document
+  // stands alone: the two options do not go together).
+  if (!hung && options.penCheck && code != 1) {
     const PenCheckResult pen = RunPenCheckAfterReport(options);
     hung = pen.hung;
     if (hung || code == kExitComplete) code = pen.exitCode;

@@ -1,8 +1,8 @@
-// How a finished report ended, read from its text, as padscope-report's
-// exit code.
+// How a finished test ended, as padscope-report's exit code. It comes from
+// what the run recorded, never from the report text.
 #pragma once
 
-#include <cstddef>
+#include "report/run_outcome.h"
 
 enum ReportExitCode : int {
   kExitComplete = 0,
@@ -18,5 +18,6 @@ enum ReportExitCode : int {
   kExitPenNoContext = 10,
 };
 
-// text: the finished report (with its final CR LF), length units.
-int ClassifyReport(const char16_t* text, size_t length);
+// hung: the watchdog ended the test (the outcome is then not read: the
+// stuck worker may still own it).
+int ExitCodeOf(const RunOutcome& outcome, bool hung);

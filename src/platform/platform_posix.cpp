@@ -52,6 +52,18 @@ struct GuardFrame {
 
 thread_local GuardFrame* innermostFrame = nullptr;
 
+// What a thread needs before its first guard: the handlers installed, an
+// alternate stack, and its signal mask saved. A guard saves no mask of its
+// own (that would cost two system calls per guarded call); a fault handler
+// runs with its signal blocked and the jump out of it leaves it blocked, so
+// the path after a fault puts this mask back.
+struct ThreadGuardSetup {
+  bool ready = false;
+  sigset_t mask;
+};
+
+thread_local ThreadGuardSetup threadGuardSetup;
+
 // The handlers that were installed before ours; an unguarded fault goes to
 // them (for instance a sanitizer's reporter) or to the default action.
 struct sigaction previousActions[sizeof(kFaultSignals) / sizeof(kFaultSignals[0])];
@@ -138,6 +150,13 @@ void InstallFaultHandlers() {
       sigaction(kFaultSignals[i], &action, &previousActions[i]);
     }
   });
+}
+
+void PrepareThreadForGuards() {
+  InstallFaultHandlers();
+  EnsureAlternateStack();
+  pthread_sigmask(SIG_SETMASK, nullptr, &threadGuardSetup.mask);
+  threadGuardSetup.ready = true;
 }
 
 // C++ exceptions end at the guard like any other exception. Holds nothing
@@ -297,16 +316,18 @@ std::u16string KernelRelease() {
 }  // namespace
 
 GuardOutcome RunGuarded(GuardedFunction function, void* argument) {
-  InstallFaultHandlers();
-  EnsureAlternateStack();
+  if (!threadGuardSetup.ready) PrepareThreadForGuards();
   GuardFrame frame;
   frame.outer = innermostFrame;
   frame.signalNumber = 0;
   // Everything read after a fault lives in the frame or is volatile, so a
   // non-local return into this function sees current values.
   GuardFrame* volatile self = &frame;
-  if (sigsetjmp(frame.resume, 1) != 0) {
+  if (sigsetjmp(frame.resume, 0) != 0) {
     innermostFrame = self->outer;
+    // Unblocks the signal the handler was running for (and undoes whatever
+    // the guarded code changed in the mask), as a return from it would.
+    pthread_sigmask(SIG_SETMASK, &threadGuardSetup.mask, nullptr);
     return GuardOutcome{true, static_cast<uint32_t>(self->signalNumber)};
   }
   innermostFrame = &frame;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "report/answer_logging.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ DialogState* NewDialogState(void* dialog) {
   auto* state = new (memory) DialogState;  // the memory comes zeroed
   state->dialog = dialog;
   state->workerThread = nullptr;
+  state->answerLog = nullptr;
   ResetReport(*state);
   return state;
 }
@@ -48,6 +50,8 @@ void ResetReport(DialogState& state) {
   state.lastSeenProgress = 0;
   state.writePosition = state.ReportText;
   state.ReportText[0] = 0;
+  state.outcome = RunOutcome{RunEnding::running, 0, 0};
+  if (state.answerLog != nullptr) ResetAnswerLog(*state.answerLog);
 }
 
 bool ReportIsFull(const DialogState& state) { return PositionOf(state) > kReportBodyUnits; }
@@ -77,7 +81,10 @@ void NewLine(DialogState& state) {
   state.writePosition += 2;
 }
 
-void Label(DialogState& state, const char16_t* name) { Append(state, u"\r\n%-30s ", name); }
+void Label(DialogState& state, const char16_t* name) {
+  Append(state, u"\r\n%-30s ", name);
+  NoteRowStart(state, name);
+}
 
 void AppendEnding(DialogState& state, const char16_t* ending) {
   ++state.progressCount;

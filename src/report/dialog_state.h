@@ -7,6 +7,8 @@
 #include <type_traits>
 
 #include "format/text_format.h"
+#include "report/answer_log.h"
+#include "report/run_outcome.h"
 #include "wintab/wintab_binding.h"
 
 inline constexpr size_t kReportTextUnits = 131073;
@@ -46,6 +48,8 @@ struct DialogState {
   char16_t* writePosition;  // next free unit of ReportText
   uint32_t lastQuerySize;   // byte count of the last WTInfoW answer
   wintab::WTInfoWEntry infoEntry;
+  RunOutcome outcome;  // how the run ended; reset with the report
+  AnswerLog* answerLog;  // every call into the library and its answer, or null (the dialog keeps none)
   // Last, so that a no-access page can follow it (see NewDialogState): a
   // library that writes past the end faults instead of corrupting memory.
   alignas(8) uint8_t queryBuffer[kQueryBufferBytes];
@@ -59,7 +63,8 @@ static_assert(sizeof(DialogState) - offsetof(DialogState, queryBuffer) == kQuery
 DialogState* NewDialogState(void* dialog);
 void DeleteDialogState(DialogState* state);
 
-// Starts a new report: counters to 0, the text empty and terminated.
+// Starts a new report: counters to 0, the text empty and terminated, the
+// outcome "running" with no contained faults, the answer log (if any) empty.
 void ResetReport(DialogState& state);
 
 // Appends one formatted piece of at most 1023 units (longer pieces are cut)

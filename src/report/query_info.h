@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+struct CallRecord;
 struct DialogState;
 
 // Asks WTInfoW(category, index): a size probe with a null buffer first
@@ -19,10 +20,14 @@ void QueryInfo(DialogState& state, uint32_t category, uint32_t index);
 void ProbeInterface(DialogState& state);
 
 // Runs one call into the library: under the Safe Mode guard when safeMode is
-// set, where a fault appends "<exception>" and returns false; without it a
+// set, where a fault is counted in outcome.containedFaults, appends
+// "<exception>" and returns false; without it a
 // fault travels on to the worker's outermost guard. The function must hold
-// no object with a destructor.
-bool CallWhenSafe(DialogState& state, void (*function)(void* argument), void* argument);
+// no object with a destructor. `record` (may be null: nothing logged)
+// follows the call: underway while it runs, then returned or faulted with
+// the fault's code; the caller fills in the count.
+bool CallWhenSafe(DialogState& state, void (*function)(void* argument), void* argument,
+                  CallRecord* record = nullptr);
 
 // Written in the row when the size probe asks for more than the buffer holds.
 inline constexpr char16_t kAnswerTooLargeFormat[] = u"<too large for the 131072-byte buffer>";

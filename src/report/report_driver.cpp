@@ -6,6 +6,7 @@
 #include "format/context_format.h"
 #include "format/value_format.h"
 #include "platform/platform.h"
+#include "report/answer_logging.h"
 #include "report/dialog_state.h"
 #include "report/query_info.h"
 #include "report/report_sections.h"
@@ -59,10 +60,14 @@ void AppendLibraryVersionRow(void* context, size_t keyIndex, const char16_t* val
   auto& state = *static_cast<DialogState*>(context);
   Label(state, kLibraryVersionKeys[keyIndex]);
   Append(state, u"%s", value);
+  if (LibraryIdentity* logged = LoggedLibrary(state)) {
+    CopyLoggedText(keyIndex == 0 ? logged->fileVersion : logged->companyName, value);
+  }
 }
 
 void ReportLibraryIdentity(DialogState& state, platform::LibraryHandle library) {
   AppendAddress(state, library);
+  EndLoggedRow(state);
   Label(state, u"GetModuleFileNameW()");
   // The path goes into queryBuffer, as UTF-16; no query reads it afterwards
   // without clearing the buffer first.
@@ -72,6 +77,7 @@ void ReportLibraryIdentity(DialogState& state, platform::LibraryHandle library) 
   } else {
     const char16_t* quoted = path;
     Append(state, u"\"%s\"", quoted);
+    if (LibraryIdentity* logged = LoggedLibrary(state)) CopyLoggedText(logged->path, path);
     platform::ReadVersionStrings(path, kLibraryVersionKeys, std::size(kLibraryVersionKeys), &AppendLibraryVersionRow,
                                  &state);
   }
@@ -82,6 +88,11 @@ void ReportEntryPoints(DialogState& state, platform::LibraryHandle library) {
   Label(state, u"WTInfoW()");
   state.infoEntry = reinterpret_cast<WTInfoWEntry>(platform::FindEntryPoint(library, kInfoEntryName));
   AppendAddress(state, reinterpret_cast<const void*>(state.infoEntry));
+  LibraryIdentity* logged = LoggedLibrary(state);
+  if (logged != nullptr) {
+    logged->entryPointsLookedUp = true;
+    logged->entryPointFound[0] = state.infoEntry != nullptr;
+  }
   static const struct {
     const char16_t* label;
     const char* exportName;
@@ -91,9 +102,13 @@ void ReportEntryPoints(DialogState& state, platform::LibraryHandle library) {
       {u"WTEnable()", "WTEnable"},
       {u"WTPacketsGet()", "WTPacketsGet"},
   };
+  size_t found = 1;
   for (const auto& entry : kOthers) {
     Label(state, entry.label);
-    AppendAddress(state, platform::FindEntryPoint(library, entry.exportName));
+    const void* address = platform::FindEntryPoint(library, entry.exportName);
+    AppendAddress(state, address);
+    if (logged != nullptr) logged->entryPointFound[found] = address != nullptr;
+    ++found;
   }
   NewLine(state);
 }
@@ -126,30 +141,26 @@ struct InterfaceCounts {
 // wrong size (whose row shows the invalid-length message).
 uint32_t AnsweredCount(const DialogState& state) { return state.lastQuerySize != 0 ? AnswerUint32(state) : 0; }
 
+// One interface row; returns the count its answer holds.
+uint32_t ReportInterfaceRow(DialogState& state, const char16_t* label, uint32_t index,
+                            void (*render)(DialogState& state)) {
+  Label(state, label);
+  QueryInfo(state, WTI_INTERFACE, index);
+  render(state);
+  EndLoggedRow(state);
+  return AnsweredCount(state);
+}
+
 InterfaceCounts ReportInterface(DialogState& state) {
   InterfaceCounts counts{};
   NewLine(state);
   Append(state, u"WTI_INTERFACE");
-  Label(state, u"IFC_WINTABID");
-  QueryInfo(state, WTI_INTERFACE, IFC_WINTABID);
-  AppendQuotedText(state);
-  Label(state, u"IFC_SPECVERSION");
-  QueryInfo(state, WTI_INTERFACE, IFC_SPECVERSION);
-  AppendVersion(state);
-  Label(state, u"IFC_IMPLVERSION");
-  QueryInfo(state, WTI_INTERFACE, IFC_IMPLVERSION);
-  AppendVersion(state);
-  Label(state, u"IFC_NDEVICES");
-  QueryInfo(state, WTI_INTERFACE, IFC_NDEVICES);
-  AppendUint(state);
-  counts.devices = AnsweredCount(state);
-  Label(state, u"IFC_NCURSORS");
-  QueryInfo(state, WTI_INTERFACE, IFC_NCURSORS);
-  AppendUint(state);
-  counts.cursors = AnsweredCount(state);
-  Label(state, u"IFC_NCONTEXTS");
-  QueryInfo(state, WTI_INTERFACE, IFC_NCONTEXTS);
-  AppendUint(state);
+  ReportInterfaceRow(state, u"IFC_WINTABID", IFC_WINTABID, AppendQuotedText);
+  ReportInterfaceRow(state, u"IFC_SPECVERSION", IFC_SPECVERSION, AppendVersion);
+  ReportInterfaceRow(state, u"IFC_IMPLVERSION", IFC_IMPLVERSION, AppendVersion);
+  counts.devices = ReportInterfaceRow(state, u"IFC_NDEVICES", IFC_NDEVICES, AppendUint);
+  counts.cursors = ReportInterfaceRow(state, u"IFC_NCURSORS", IFC_NCURSORS, AppendUint);
+  ReportInterfaceRow(state, u"IFC_NCONTEXTS", IFC_NCONTEXTS, AppendUint);
   return counts;
 }
 
@@ -161,12 +172,14 @@ uint32_t ReportDefaultContexts(DialogState& state) {
   Label(state, u"(0)");
   QueryInfo(state, WTI_DEFCONTEXT, 0);
   AppendContext(state, nullptr);
+  EndLoggedRow(state);
   NewLine(state);
   Append(state, u"WTI_DEFSYSCTX");
   Label(state, u"(0)");
   QueryInfo(state, WTI_DEFSYSCTX, 0);
   uint32_t contextDevice = 0;
   AppendContext(state, &contextDevice);
+  EndLoggedRow(state);
   NewLine(state);
   return contextDevice;
 }
@@ -202,31 +215,40 @@ void ReportCursors(DialogState& state, uint32_t cursorCount) {
   for (uint32_t n = 0; n < cursorCount && !ReportIsFull(state); ++n) ReportCursor(state, n);
 }
 
-// Everything between the entry-point rows and the release.
-void ReportInterfaceAndSections(DialogState& state) {
+// Everything between the entry-point rows and the release; returns how the
+// run ends once the library is released.
+RunEnding ReportInterfaceAndSections(DialogState& state) {
   if (state.infoEntry == nullptr) {
     Append(state, u"Error: WTInfoW() not found");
     NewLine(state);
-    return;
+    return RunEnding::noInfoEntry;
   }
   Label(state, u"WTInfoW(0,0,0)");
+  const uint32_t faultsBefore = state.outcome.containedFaults;
   ProbeInterface(state);
+  EndLoggedRow(state);
   NewLine(state);
-  if (state.lastQuerySize == 0 && !state.ignoreNullQuery) return;
+  if (state.lastQuerySize == 0 && !state.ignoreNullQuery) {
+    return state.outcome.containedFaults != faultsBefore ? RunEnding::probeFaulted : RunEnding::probeZero;
+  }
 
   const InterfaceCounts counts = ReportInterface(state);
   const uint32_t contextDevice = ReportDefaultContexts(state);
   ReportDevices(state, counts.devices, contextDevice);
   ReportCursors(state, counts.cursors);
+  return RunEnding::complete;
 }
 
 void ReleaseLibrary(DialogState& state, platform::LibraryHandle library) {
   NewLine(state);
   Label(state, u"FreeLibrary()");
   ReleaseCall call{library, false};
-  if (CallWhenSafe(state, &CallRelease, &call)) {
+  AnswerLogEntry* logged = BeginLoggedStep(state, LoggedStep::release, 0, 0);
+  if (CallWhenSafe(state, &CallRelease, &call, logged != nullptr ? &logged->real : nullptr)) {
+    if (logged != nullptr) logged->real.count = call.released ? 1 : 0;
     Append(state, u"%s", call.released ? u"succeeded" : u"failed");
   }
+  EndLoggedRow(state);
 }
 
 void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argument)); }
@@ -234,7 +256,11 @@ void RunReportThunk(void* argument) { RunReport(*static_cast<DialogState*>(argum
 }  // namespace
 
 void RunReportUnderGuard(DialogState& state) {
-  if (platform::RunGuarded(&RunReportThunk, &state).faulted) AppendEnding(state, kHardExceptionEnding);
+  const platform::GuardOutcome guard = platform::RunGuarded(&RunReportThunk, &state);
+  if (!guard.faulted) return;
+  state.outcome.ending = RunEnding::hardException;
+  state.outcome.hardExceptionCode = guard.code;
+  AppendEnding(state, kHardExceptionEnding);
 }
 
 void RunReport(DialogState& state) {
@@ -248,17 +274,25 @@ void RunReport(DialogState& state) {
 
   Label(state, u"LoadLibrary(\"WINTAB32.DLL\")");
   LoadCall load{nullptr};
-  CallWhenSafe(state, &CallLoad, &load);
+  AnswerLogEntry* logged = BeginLoggedStep(state, LoggedStep::load, 0, 0);
+  CallWhenSafe(state, &CallLoad, &load, logged != nullptr ? &logged->real : nullptr);
+  if (logged != nullptr) logged->real.count = load.library != nullptr ? 1 : 0;
+  if (LibraryIdentity* library = LoggedLibrary(state)) library->loaded = load.library != nullptr;
   if (load.library == nullptr) {
+    EndLoggedRow(state);
     NewLine(state);
-    Append(state, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)",
-           platform::LastErrorCode());
+    const uint32_t error = platform::LastErrorCode();
+    if (LibraryIdentity* library = LoggedLibrary(state)) library->loadError = error;
+    Append(state, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)", error);
     NewLine(state);
+    state.outcome.ending = RunEnding::noLibrary;
     return;
   }
 
   ReportLibraryIdentity(state, load.library);
   ReportEntryPoints(state, load.library);
-  ReportInterfaceAndSections(state);
+  const RunEnding ending = ReportInterfaceAndSections(state);
   ReleaseLibrary(state, load.library);
+  // Only now: a release that faults without Safe Mode ends the run otherwise.
+  state.outcome.ending = ending;
 }

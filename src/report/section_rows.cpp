@@ -1,5 +1,6 @@
 #include "report/section_rows.h"
 
+#include "report/answer_logging.h"
 #include "report/dialog_state.h"
 #include "report/query_info.h"
 
@@ -12,5 +13,6 @@ void ReportSectionRows(DialogState& state, const char16_t* headingName, uint32_t
     Label(state, rows[i].label);
     QueryInfo(state, category, rows[i].index);
     rows[i].render(state);
+    EndLoggedRow(state);
   }
 }

@@ -1,13 +1,30 @@
 // Paths of the report that the golden files do not show on their own: the
 // system context's device inside or outside the device loop, the context
-// device override switched off, and an interface count that answers nothing.
+// device override switched off, an interface count that answers nothing,
+// and a library whose file name cannot be read.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "report_normalizer.h"
 #include "report_run.h"
+
+// The posix seam learns a library's file name from dlinfo. This program's
+// own dlinfo fails while `failLibraryInfo` is set, as the loader does for a
+// handle it does not know, and otherwise hands the request on.
+namespace {
+bool failLibraryInfo = false;
+}  // namespace
+
+extern "C" int dlinfo(void* __restrict handle, int request, void* __restrict argument) noexcept {
+  if (failLibraryInfo) return -1;
+  using DlinfoFunction = int (*)(void*, int, void*);
+  static const auto next = reinterpret_cast<DlinfoFunction>(dlsym(RTLD_NEXT, "dlinfo"));
+  return next(handle, request, argument);
+}
 
 namespace {
 
@@ -89,6 +106,28 @@ TEST(report_paths, the_context_count_answer_does_not_change_what_follows) {
     ASSERT_NE(at, std::string::npos) << row.name << "\n" << report;
     EXPECT_EQ(report.substr(report.find("\r\n\r\nWTI_DEFCONTEXT\r\n")), rest) << row.name;
   }
+}
+
+// The path cannot be read: the row says so with the error code (6, the
+// posix seam's code for a handle it cannot use), no version rows follow,
+// and the run goes on with the entry points exactly as it does otherwise.
+TEST(report_paths, a_library_path_that_cannot_be_read_fails_in_its_row_and_the_run_goes_on) {
+  const std::string usual = RunTest("default", {});
+  failLibraryInfo = true;
+  const std::string failed = RunTest("default", {});
+  failLibraryInfo = false;
+
+  const std::string pathRow = "\r\nGetModuleFileNameW()           ";
+  const std::string entryRows = "\r\n\r\nWTInfoW()  ";
+  const size_t path = usual.find(pathRow);
+  const size_t entries = usual.find(entryRows);
+  ASSERT_NE(path, std::string::npos);
+  ASSERT_NE(entries, std::string::npos);
+  ASSERT_NE(usual.substr(path, entries - path).find("\r\nFileVersion"), std::string::npos)
+      << "the usual report has version rows to skip";
+  const std::string expected = usual.substr(0, path) + pathRow + "failed GLE=6" + usual.substr(entries);
+  // The library may be mapped elsewhere in the second run.
+  EXPECT_EQ(NormalizeReport(failed), NormalizeReport(expected));
 }
 
 }  // namespace

@@ -118,6 +118,20 @@ TEST_F(ContextFormat, empty_name_prints_two_quotes) {
   EXPECT_EQ(Readable(ReportString(*state)), Readable(ExpectedDump(u"\"\"")));
 }
 
+#if defined(_MSC_VER)
+#define PADSCOPE_NOINLINE __declspec(noinline)
+#else
+#define PADSCOPE_NOINLINE __attribute__((noinline))
+#endif
+
+// Leaves a nonzero pattern in the stack below the caller, where the work
+// areas of the caller's next call will lie: a name copied without its
+// terminator then runs on into the pattern instead of a lucky zero.
+PADSCOPE_NOINLINE void FillStackBelow() {
+  volatile char16_t area[32 * 1024];
+  for (size_t i = 0; i < std::size(area); ++i) area[i] = u'#';
+}
+
 TEST_F(ContextFormat, a_name_filling_all_forty_units_stops_at_the_field_end) {
   // No zero unit in lcName, and the first unit of lcOptions (0x8004) is not
   // zero, so a name that ran on would pick up the following field as text.
@@ -125,6 +139,7 @@ TEST_F(ContextFormat, a_name_filling_all_forty_units_stops_at_the_field_end) {
   SetAnswer(*state, ContextBytes(name, false));
   ASSERT_EQ(state->lastQuerySize, 212u);
   uint32_t contextDevice = 0;
+  FillStackBelow();
   AppendContext(*state, &contextDevice);
   EXPECT_EQ(Readable(ReportString(*state)), Readable(ExpectedDump(u"\"" + name + u"\"")));
   EXPECT_EQ(contextDevice, 3u);

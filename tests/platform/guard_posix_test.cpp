@@ -188,6 +188,54 @@ TEST(guard, catches_a_stack_overflow_on_a_thread_with_a_small_stack) {
   EXPECT_TRUE(result.wentOn);
 }
 
+// After a fault the thread's signal mask is the one it had before the guard:
+// the fault's own signal is no longer blocked, and what the guarded code
+// blocked before it faulted is undone.
+struct MaskRecord {
+  bool usr1Blocked[3];
+  bool segvBlocked[3];
+  bool usr2Blocked[3];
+};
+
+void BlockUsr2ThenFault(void*) {
+  sigset_t usr2;
+  sigemptyset(&usr2);
+  sigaddset(&usr2, SIGUSR2);
+  pthread_sigmask(SIG_BLOCK, &usr2, nullptr);
+  FaultWriteTo(nullptr);
+}
+
+void* FaultWithSignalsBlocked(void* argument) {
+  auto* record = static_cast<MaskRecord*>(argument);
+  sigset_t usr1;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  pthread_sigmask(SIG_BLOCK, &usr1, nullptr);
+  const platform::GuardedFunction bodies[3] = {FaultWriteTo, BlockUsr2ThenFault, FaultDivideByZero};
+  for (int i = 0; i < 3; ++i) {
+    platform::RunGuarded(bodies[i], nullptr);
+    sigset_t now;
+    pthread_sigmask(SIG_SETMASK, nullptr, &now);
+    record->usr1Blocked[i] = sigismember(&now, SIGUSR1) == 1;
+    record->segvBlocked[i] = sigismember(&now, SIGSEGV) == 1 || sigismember(&now, SIGFPE) == 1;
+    record->usr2Blocked[i] = sigismember(&now, SIGUSR2) == 1;
+  }
+  return nullptr;
+}
+
+TEST(guard, a_fault_leaves_the_signal_mask_as_it_was_before_the_guard) {
+  MaskRecord record{};
+  pthread_t thread;
+  ASSERT_EQ(pthread_create(&thread, nullptr, FaultWithSignalsBlocked, &record), 0);
+  pthread_join(thread, nullptr);
+  const char* names[3] = {"write to null", "blocks SIGUSR2, then writes to null", "division by zero"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(record.usr1Blocked[i]) << names[i] << ": the thread's own blocked signal";
+    EXPECT_FALSE(record.segvBlocked[i]) << names[i] << ": the fault's signal stays blocked";
+    EXPECT_FALSE(record.usr2Blocked[i]) << names[i] << ": the guarded code's change to the mask";
+  }
+}
+
 // Each thread alternates faults of different kinds, nested and flat, and
 // counts how many outcomes were exactly as expected.
 void FaultManyTimes(int iterations, std::atomic<int>* correct) {

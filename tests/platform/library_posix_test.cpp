@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/utsname.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -111,6 +112,62 @@ TEST(libraries, file_name_follows_the_cut_rules_of_a_module_file_name) {
   EXPECT_EQ(platform::LibraryFileName(library, &untouched, 0), 0u);
   EXPECT_EQ(untouched, kPoison);
   EXPECT_TRUE(platform::ReleaseLibrary(library));
+}
+
+// File names cross the posix seam as UTF-8: to dlopen when a library is
+// loaded by its UTF-16 name, and back to UTF-16 when its file name is asked.
+// Copies of the fixture in folders whose names hold each length of UTF-8
+// sequence at its smallest and largest code point come back under the
+// very name they were loaded by; folder names that are not UTF-8 come back
+// with one U+FFFD per byte that does not belong to a well-formed sequence.
+TEST(libraries, file_names_convert_between_utf8_and_utf16_both_ways) {
+  struct Row {
+    const char* name;
+    std::string utf8;      // the folder name's bytes, encoded by hand
+    std::u16string utf16;  // the name the platform must report
+    bool wellFormed;       // so it can also be loaded by its UTF-16 name
+  };
+  const Row rows[] = {
+      {"1 byte: U+0001 and U+007F", "a\x01\x7f", u"a\u0001\u007f", true},
+      {"2 bytes: U+0080 and U+07FF", "\xc2\x80\xdf\xbf", u"\u0080\u07ff", true},
+      {"3 bytes: U+0800 and U+FFFF", "\xe0\xa0\x80\xef\xbf\xbf", u"\u0800\uffff", true},
+      {"3 bytes: U+D7FF and U+E000 around the surrogates", "\xed\x9f\xbf\xee\x80\x80", u"\ud7ff\ue000", true},
+      {"4 bytes: U+10000 and U+10FFFF", "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf", u"\U00010000\U0010FFFF", true},
+      {"a stray continuation byte", "x\x80y", u"x\ufffdy", false},
+      {"an overlong '/' in two bytes", "\xc0\xaf", u"\ufffd\ufffd", false},
+      {"an overlong U+007F in two bytes", "\xc1\xbf", u"\ufffd\ufffd", false},
+      {"an overlong U+07FF in three bytes", "\xe0\x9f\xbf", u"\ufffd\ufffd\ufffd", false},
+      {"an overlong U+FFFF in four bytes", "\xf0\x8f\xbf\xbf", u"\ufffd\ufffd\ufffd\ufffd", false},
+      {"a surrogate in three bytes", "\xed\xa0\x80", u"\ufffd\ufffd\ufffd", false},
+      {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\ufffd\ufffd\ufffd\ufffd", false},
+      {"a sequence cut short", "\xe2\x82z", u"\ufffd\ufffdz", false},
+  };
+  const std::filesystem::path root =
+      std::filesystem::canonical(std::filesystem::temp_directory_path()) / ("padscope_utf8_" + std::to_string(getpid()));
+  std::filesystem::remove_all(root);
+  ASSERT_TRUE(std::filesystem::create_directory(root));
+  const std::u16string fileName = Widen(FIXTURE_FILE_NAME);
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const Row& row = rows[i];
+    const std::filesystem::path folder = root / (std::to_string(i) + row.utf8);
+    ASSERT_TRUE(std::filesystem::create_directory(folder)) << row.name;
+    const std::filesystem::path copy = folder / FIXTURE_FILE_NAME;
+    std::filesystem::copy_file(FIXTURE_PATH, copy);
+    const std::u16string expected = Widen(root.string()) + u"/" + Widen(std::to_string(i)) + row.utf16 + u"/" + fileName;
+
+    platform::LibraryHandle library = nullptr;
+    if (row.wellFormed) {
+      library = platform::LoadLibraryNamed(expected.c_str());
+      EXPECT_NE(library, nullptr) << "row " << i << " (" << row.name << "): not found by its UTF-16 name";
+    }
+    if (library == nullptr) library = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << "row " << i << " (" << row.name << ")";
+    std::vector<char16_t> out(expected.size() + 64, 0);
+    const uint32_t length = platform::LibraryFileName(library, out.data(), static_cast<uint32_t>(out.size()));
+    EXPECT_EQ(std::u16string(out.data(), length), expected) << "row " << i << " (" << row.name << ")";
+    EXPECT_TRUE(platform::ReleaseLibrary(library)) << "row " << i;
+  }
+  std::filesystem::remove_all(root);
 }
 
 TEST(libraries, system_library_file_name_is_the_kernel_release_file) {

@@ -13,6 +13,7 @@
 #include "format/context_format.h"
 #include "format/fix32.h"
 #include "format/value_format.h"
+#include "report/answer_log.h"
 #include "report/query_info.h"
 #include "report/report_sections.h"
 #include "test_support.h"
@@ -130,21 +131,44 @@ TEST_F(Allocation, queries_allocate_nothing_guarded_or_not) {
   fakewintab::AddItem(1, 5, fakewintab::Behaviour{fakewintab::Step::Answer, 4},
                       fakewintab::Behaviour{fakewintab::Step::Fault, 0});
   fakewintab::AddAnswer(0, 0, Bytes().U32(1));
-  const size_t counted = AllocationsOf([&] {
-    ResetReport(*state);
-    for (uint8_t safe : {uint8_t{1}, uint8_t{0}}) {
-      for (uint8_t noNull : {uint8_t{1}, uint8_t{0}}) {
-        state->safeMode = safe;
-        state->noNullBuffer = noNull;
-        QueryInfo(*state, 1, 4);
-        QueryInfo(*state, 1, 6);
-        ProbeInterface(*state);
+  // Without an answer log, as the dialog runs, and with one in storage the
+  // caller owns: the log is filled without a single allocation.
+  static AnswerLogEntry entries[32];
+  static uint8_t bytes[256];
+  AnswerLog log{};
+  AttachAnswerLogStorage(log, entries, 32, bytes, sizeof(bytes));
+  for (AnswerLog* attached : {static_cast<AnswerLog*>(nullptr), &log}) {
+    state->answerLog = attached;
+    const size_t counted = AllocationsOf([&] {
+      ResetReport(*state);
+      for (uint8_t safe : {uint8_t{1}, uint8_t{0}}) {
+        for (uint8_t noNull : {uint8_t{1}, uint8_t{0}}) {
+          state->safeMode = safe;
+          state->noNullBuffer = noNull;
+          QueryInfo(*state, 1, 4);
+          QueryInfo(*state, 1, 6);
+          ProbeInterface(*state);
+        }
       }
-    }
-    state->safeMode = 1;
-    QueryInfo(*state, 1, 5);  // a contained fault
-  });
-  EXPECT_EQ(counted, 0u);
+      state->safeMode = 1;
+      QueryInfo(*state, 1, 5);  // a contained fault
+    });
+    EXPECT_EQ(counted, 0u) << (attached ? "with a log" : "without a log");
+  }
+  state->answerLog = nullptr;
+  // Four option pairs of three steps each, then the fault.
+  ASSERT_EQ(log.entryCount, 13u);
+  EXPECT_EQ(log.entries[0].probe.state, CallState::notMade);  // "No null-buffer"
+  EXPECT_EQ(log.entries[0].real.state, CallState::returned);
+  EXPECT_EQ(log.entries[0].real.count, 4u);
+  ASSERT_EQ(log.entries[0].bytesLength, 4u);
+  EXPECT_EQ(AnswerBytes(log, log.entries[0])[0], 2u);
+  EXPECT_EQ(log.entries[2].step, LoggedStep::availability);
+  const AnswerLogEntry& fault = log.entries[12];
+  EXPECT_EQ(fault.probe.state, CallState::returned);
+  EXPECT_EQ(fault.probe.count, 4u);
+  EXPECT_EQ(fault.real.state, CallState::faulted);
+  EXPECT_EQ(state->outcome.containedFaults, 1u);
 }
 
 TEST_F(Allocation, renderers_allocate_nothing) {

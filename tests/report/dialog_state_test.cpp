@@ -181,15 +181,14 @@ class ReportCapacity : public DialogStateTest {
     return count;
   }
 
-  // Checks a report that ran out of room: the kept text is a prefix of
-  // everything appended, as much as fits, then the marker once.
+  // Checks a report of plain letters that ran out of room in an Append:
+  // everything appended up to the room's last unit, then the marker once.
   void ExpectCutOnce(const std::string& context) {
     const std::u16string text = ReportString(*state);
     ASSERT_EQ(CountFullMarkers(text), 1u) << context;
-    const size_t marker = text.find(kReportFullMarker);
-    EXPECT_EQ(text.compare(0, marker, written, 0, marker), 0) << context << ": kept text is what was appended";
-    EXPECT_LE(marker, kReportBodyUnits) << context;
-    EXPECT_GE(marker + 1, kReportBodyUnits) << context << ": what fits is kept";
+    ASSERT_GE(written.size(), kReportBodyUnits) << context;
+    EXPECT_EQ(text.find(kReportFullMarker), kReportBodyUnits) << context << ": what fits is kept, and no more";
+    EXPECT_EQ(text, written.substr(0, kReportBodyUnits) + kReportFullMarker) << context;
   }
 
   std::u16string written;  // everything appended, uncut
@@ -236,10 +235,15 @@ TEST_F(ReportCapacity, a_piece_at_the_boundary_is_kept_whole_or_cut_with_the_mar
     ASSERT_FALSE(ReportIsFull(*state)) << context;
     ASSERT_EQ(WrittenUnits(*state), kReportBodyUnits - gap) << context;
     AppendPiece(piece);
-    if (ReportString(*state) == written) {
-      EXPECT_GE(gap, piece.size()) << context << ": a piece kept whole must fit in the body";
+    if (gap >= piece.size()) {
+      // It fits, also when it ends exactly at the room's last unit.
+      EXPECT_EQ(ReportString(*state), written) << context << ": kept whole";
+      EXPECT_EQ(CountFullMarkers(ReportString(*state)), 0u) << context;
+      EXPECT_EQ(*state->writePosition, 0) << context;
+      EXPECT_FALSE(ReportIsFull(*state)) << context;
     } else {
       ExpectCutOnce(context);
+      EXPECT_TRUE(ReportIsFull(*state)) << context;
     }
     ExpectRecordIntact(context);
     AppendEnding(*state, u"<hung>");
@@ -250,6 +254,95 @@ TEST_F(ReportCapacity, a_piece_at_the_boundary_is_kept_whole_or_cut_with_the_mar
     EXPECT_EQ(state->ReportText[text.size()], 0) << context;
     EXPECT_EQ(state->progressCount, appends + 2) << context;
     ExpectRecordIntact(context);
+  }
+}
+
+// Text that ends exactly at the room's last unit: the next write, whichever
+// it is, finds no room and writes the marker; the one after it adds nothing.
+TEST_F(ReportCapacity, the_first_write_into_a_room_filled_exactly_writes_the_marker_once) {
+  for (const bool appendFirst : {true, false}) {
+    ResetReport(*state);
+    written.clear();
+    appends = 0;
+    const std::string context = appendFirst ? "Append, then NewLine" : "NewLine, then Append";
+    FillTo(kReportBodyUnits);
+    ASSERT_EQ(ReportString(*state), written) << context;
+    ASSERT_FALSE(ReportIsFull(*state)) << context << ": the room is used up, not exceeded";
+    const std::u16string full = written + kReportFullMarker;
+    for (int write = 0; write < 2; ++write) {
+      if ((write == 0) == appendFirst) {
+        AppendPiece(u"x");
+      } else {
+        NewLine(*state);
+      }
+      EXPECT_EQ(ReportString(*state), full) << context << ", after write " << write + 1;
+      EXPECT_TRUE(ReportIsFull(*state)) << context;
+    }
+    EXPECT_EQ(state->progressCount, appends + 1) << context;
+    ExpectRecordIntact(context);
+  }
+}
+
+// A line break needs two units: it fits into two units of room and writes
+// the marker in place of itself when only one is left.
+TEST_F(ReportCapacity, a_line_break_at_the_boundary_fits_or_writes_the_marker) {
+  for (const size_t room : {2u, 1u}) {
+    ResetReport(*state);
+    written.clear();
+    appends = 0;
+    const std::string context = std::to_string(room) + " units of room";
+    FillTo(kReportBodyUnits - room);
+    NewLine(*state);
+    const std::u16string expected = room == 2 ? written + u"\r\n" : written + kReportFullMarker;
+    EXPECT_EQ(Readable(ReportString(*state).substr(kReportBodyUnits - 40)), Readable(expected.substr(kReportBodyUnits - 40)))
+        << context;
+    EXPECT_EQ(ReportString(*state).size(), expected.size()) << context;
+    EXPECT_EQ(ReportIsFull(*state), room == 1) << context;
+  }
+}
+
+// However often a full report is ended, the final CR LF and the NUL stay
+// inside the text: an ending may use the reserved room, but never the last
+// three units.
+TEST_F(ReportCapacity, endings_after_the_report_is_full_and_ended_leave_the_last_line_break_inside) {
+  struct Row {
+    const char* name;
+    size_t room;        // units left before the marker is written
+    bool byLineBreak;   // the marker comes from a NewLine, else from an Append
+  };
+  const Row rows[] = {
+      {"marker at the room's end", 0, false},
+      {"marker one unit early, from a line break", 1, true},
+  };
+  for (const Row& row : rows) {
+    ResetReport(*state);
+    written.clear();
+    appends = 0;
+    FillTo(kReportBodyUnits - row.room);
+    if (row.byLineBreak) {
+      NewLine(*state);
+    } else {
+      AppendPiece(u"cut here");
+    }
+    ASSERT_TRUE(ReportIsFull(*state)) << row.name;
+    const std::u16string kept = ReportString(*state);
+    ASSERT_EQ(kept.size(), kReportBodyUnits - row.room + kReportFullMarkerUnits) << row.name;
+    AppendEnding(*state, kHardExceptionEnding);
+    AppendEnding(*state, kHungEnding);
+    AppendEnding(*state, kHardExceptionEnding);
+    AppendFinalLineBreak(*state);
+    TerminateReport(*state);
+    const std::u16string text = ReportString(*state);
+    ASSERT_GE(text.size(), kept.size() + 16 + 2) << row.name;
+    EXPECT_LE(text.size(), kReportTextUnits - 1) << row.name << ": the NUL must be inside the text";
+    EXPECT_EQ(text.compare(0, kept.size(), kept), 0) << row.name;
+    EXPECT_EQ(text.compare(kept.size(), 16, kHardExceptionEnding), 0) << row.name << ": the first ending is whole";
+    const std::u16string later = std::u16string(kHungEnding) + kHardExceptionEnding;
+    const size_t extra = text.size() - 2 - kept.size() - 16;
+    EXPECT_EQ(text.compare(kept.size() + 16, extra, later, 0, extra), 0) << row.name << ": later endings are cut, not mixed";
+    EXPECT_EQ(Readable(text.substr(text.size() - 2)), "\\r\\n") << row.name;
+    EXPECT_EQ(state->ReportText[text.size()], 0) << row.name;
+    ExpectRecordIntact(row.name);
   }
 }
 

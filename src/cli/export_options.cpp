@@ -1,0 +1,30 @@
+#include "export_options.h"
+
+#include <cstring>
+
+#include "cli_options.h"
+
+bool TakeExportOption(int argc, const char* const* argv, int& i, ReportOptions& options, std::string& error) {
+  const char* argument = argv[i];
+  if (std::strcmp(argument, "--json") == 0) {
+    options.json = true;
+    return true;
+  }
+  if (std::strcmp(argument, "--record") != 0) return false;
+  if (!options.recordPath.empty()) {
+    error = "padscope-report: --record given twice";
+  } else if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+    error = "padscope-report: --record needs a file name";
+  } else {
+    options.recordPath = argv[++i];
+  }
+  return true;
+}
+
+std::string ExportOptionConflict(const ReportOptions& options) {
+  if (options.json && options.utf16) return "padscope-report: --json and --utf16 cannot go together (JSON is UTF-8)";
+  if (options.json && options.penCheck) {
+    return "padscope-report: --json and --pen cannot go together (the JSON document stands alone)";
+  }
+  return "";
+}

@@ -1,0 +1,68 @@
+#include "run_exports.h"
+
+#include <cstdio>
+
+#include "answer_record.h"
+#include "json_export.h"
+#include "report/dialog_state.h"
+#include "report_outcome.h"
+#include "utf8_output.h"
+
+namespace {
+
+// Room for every step a report can make: the text holds at most about
+// 3,500 rows before it is full, and the loops stop there. The bytes are
+// reserved, not touched, until answers fill them.
+constexpr uint32_t kLogEntries = 16384;
+constexpr uint32_t kLogBytes = 64u * 1024u * 1024u;
+
+bool WantsLog(const ReportOptions& options) { return options.json || !options.recordPath.empty(); }
+
+}  // namespace
+
+bool PrepareExports(const ReportOptions& options, RunExports& exports, std::string& error) {
+  if (!WantsLog(options)) return true;
+  exports.entries.reset(new (std::nothrow) AnswerLogEntry[kLogEntries]);
+  exports.bytes.reset(new (std::nothrow) uint8_t[kLogBytes]);
+  if (!exports.entries || !exports.bytes) {
+    error = "padscope-report: out of memory for the answer log";
+    return false;
+  }
+  AttachAnswerLogStorage(exports.log, exports.entries.get(), kLogEntries, exports.bytes.get(), kLogBytes);
+  return options.recordPath.empty() || OpenWholeFile(options.recordPath, exports.record, error);
+}
+
+void AttachExports(RunExports& exports, DialogState& state) {
+  state.answerLog = exports.entries ? &exports.log : nullptr;
+}
+
+int FinishExports(RunExports& exports, const DialogState& state, const std::u16string& report, bool hung,
+                  const ReportOptions& options) {
+  // Taken at once: after a hang the stuck worker keeps the record, and what
+  // it had logged up to the stuck call stays as it is.
+  const AnswerLog log = exports.log;
+  const RunOutcome outcome = state.outcome;
+  int code = ExitCodeOf(outcome, hung);
+
+  bool written = true;
+  if (options.json) {
+    const std::string document = ExportJson(log, outcome, hung, code, options, report);
+    written = std::fwrite(document.data(), 1, document.size(), stdout) == document.size() && std::fflush(stdout) == 0;
+  } else {
+    written = WriteReport(report.data(), report.size(), options.utf16);
+  }
+  if (!written) code = 1;
+
+  if (!options.recordPath.empty()) {
+    std::string profile;
+    std::string error;
+    if (!RecordProfile(log, outcome, hung, options, profile, error)) {
+      DiscardWholeFile(exports.record);
+      std::fprintf(stderr, "padscope-report: --record: %s\n", error.c_str());
+    } else if (!CommitWholeFile(exports.record, profile, error)) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      code = 1;
+    }
+  }
+  return code;
+}
