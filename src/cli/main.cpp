@@ -7,6 +7,7 @@
 #include "report/dialog_state.h"
 #include "report_outcome.h"
 #include "run_exports.h"
+#include "utf8_output.h"
 #include "watched_test.h"
 
 #ifdef _WIN32
