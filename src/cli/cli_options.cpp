@@ -19,6 +19,9 @@ const char kUsageText[] =
     "  --ignore-probe       go on when WTInfo(0,0,0) answers 0\n"
     "                       (\"Ignore WTInfo(0,0,0)\")\n"
     "  --utf16              write the report as UTF-16LE instead of UTF-8\n"
+    "  --diagnose           after the report, the findings about the library: one\n"
+    "                       line each (problem, warning or note, an identifier,\n"
+    "                       the rows it rests on) and a line with the counts\n"
     "  --json               write the run as one JSON document (UTF-8) instead:\n"
     "                       every call into the library, its answer and its row\n"
     "  --record FILE        also write the run to FILE as a tablet profile that the\n"
@@ -34,7 +37,8 @@ const char kUsageText[] =
     "  4  the availability probe WTInfo(0,0,0) answered 0 (and was not ignored)\n"
     "  5  the report ended in <hung>\n"
     "  6  the report ended in <hard exception>\n"
-    "  7  one or more rows read <exception>\n";
+    "  7  one or more rows read <exception>\n"
+    "  8  --diagnose: the report is complete, and at least one finding is a problem\n";
 
 const char kVersionText[] = "padscope-report 2.6.1.0\n";
 
@@ -53,6 +57,7 @@ constexpr Switch kSwitches[] = {
     {"--no-context-device", &ReportOptions::showContextDevice, false},
     {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
     {"--utf16", &ReportOptions::utf16, true},
+    {"--diagnose", &ReportOptions::diagnose, true},
 };
 
 }  // namespace

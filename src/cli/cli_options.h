@@ -11,6 +11,7 @@ struct ReportOptions {
   bool showContextDevice = true;
   bool ignoreNullQuery = false;
   bool utf16 = false;
+  bool diagnose = false;  // --diagnose: findings after the report
   bool json = false;        // --json: the run as one JSON document instead of the text
   std::string recordPath;   // --record FILE: also write the run as a tablet profile; "" for none
 };

@@ -23,5 +23,6 @@ bool TakeExportOption(int argc, const char* const* argv, int& i, ReportOptions& 
 
 std::string ExportOptionConflict(const ReportOptions& options) {
   if (options.json && options.utf16) return "padscope-report: --json and --utf16 cannot go together (JSON is UTF-8)";
+  if (options.json && options.diagnose) return "padscope-report: --json and --diagnose cannot go together";
   return "";
 }

@@ -12,6 +12,7 @@ enum ReportExitCode : int {
   kExitHung = 5,
   kExitHardException = 6,
   kExitRowException = 7,
+  kExitProblemsFound = 8,  // --diagnose: complete, with a finding of severity problem
 };
 
 // hung: the watchdog ended the test (the outcome is then not read: the

@@ -35,16 +35,23 @@ const char16_t* ReadWritePosition(const DialogState& state) {
   return *static_cast<char16_t* const volatile*>(&state.writePosition);
 }
 
+// What the worker thread runs: a body on its record.
+struct WorkerJob {
+  void (*body)(DialogState& state);
+  DialogState* state;
+};
+
 #ifdef _WIN32
 DWORD WINAPI WorkerMain(void* argument) {
-  WorkerBody(*static_cast<DialogState*>(argument));
+  auto* job = static_cast<WorkerJob*>(argument);
+  job->body(*job->state);
   return 0;
 }
 
 struct Worker {
   HANDLE handle = nullptr;
-  bool Start(DialogState& state) {
-    handle = CreateThread(nullptr, 0, &WorkerMain, &state, 0, nullptr);
+  bool Start(WorkerJob& job) {
+    handle = CreateThread(nullptr, 0, &WorkerMain, &job, 0, nullptr);
     return handle != nullptr;
   }
   bool WaitEnded(uint32_t milliseconds) { return WaitForSingleObject(handle, milliseconds) == WAIT_OBJECT_0; }
@@ -52,13 +59,14 @@ struct Worker {
 };
 #else
 void* WorkerMain(void* argument) {
-  WorkerBody(*static_cast<DialogState*>(argument));
+  auto* job = static_cast<WorkerJob*>(argument);
+  job->body(*job->state);
   return nullptr;
 }
 
 struct Worker {
   pthread_t thread{};
-  bool Start(DialogState& state) { return pthread_create(&thread, nullptr, &WorkerMain, &state) == 0; }
+  bool Start(WorkerJob& job) { return pthread_create(&thread, nullptr, &WorkerMain, &job) == 0; }
   bool WaitEnded(uint32_t milliseconds) {
     timespec deadline{};
     clock_gettime(CLOCK_REALTIME, &deadline);
@@ -76,24 +84,27 @@ struct Worker {
 
 }  // namespace
 
+bool RunWatched(DialogState& state, void (*body)(DialogState& state)) {
+  // Static: a worker that hangs keeps reading its job after this returns.
+  static WorkerJob job;
+  job = WorkerJob{body, &state};
+  Worker worker;
+  if (!worker.Start(job)) return false;
+  for (;;) {
+    if (worker.WaitEnded(kWatchdogPeriodMs)) {
+      worker.Close();
+      return true;
+    }
+    const int32_t progress = ReadProgress(state);
+    if (progress == state.lastSeenProgress) return false;
+    state.lastSeenProgress = progress;
+  }
+}
+
 std::u16string RunWatchedTest(DialogState& state, bool& hung) {
   hung = false;
   ResetReport(state);
-  Worker worker;
-  if (worker.Start(state)) {
-    for (;;) {
-      if (worker.WaitEnded(kWatchdogPeriodMs)) {
-        worker.Close();
-        return std::u16string(state.ReportText, ReportLength(state));
-      }
-      const int32_t progress = ReadProgress(state);
-      if (progress != state.lastSeenProgress) {
-        state.lastSeenProgress = progress;
-        continue;
-      }
-      break;
-    }
-  }
+  if (RunWatched(state, &WorkerBody)) return std::u16string(state.ReportText, ReportLength(state));
   // No progress for a whole period (or no worker at all): the text so far
   // ends in "<hung>". The worker may still be stuck inside the library, so
   // the record is not written again; the text is copied instead.

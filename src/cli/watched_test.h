@@ -12,3 +12,9 @@ struct DialogState;
 // text is what it had written, "<hung>" and CR LF; the stuck worker is left
 // behind and the caller must end the process without waiting for it.
 std::u16string RunWatchedTest(DialogState& state, bool& hung);
+
+// Runs body(state) on a worker thread under the same watchdog: true when it
+// ended, false when it made no progress for a whole period (it is then left
+// behind, and the caller must end the process without waiting for it).
+// One watched run at a time.
+bool RunWatched(DialogState& state, void (*body)(DialogState& state));
