@@ -147,7 +147,7 @@ end = (count + 2) // 3 * 3 + 3   # up to the next multiple of three, and three m
 past = [k for k in range(count, min(end, count + 8)) if items.get((200 + k, 1), 0) > 0]
 empty_inside = [k for k in range(count) if items.get((200 + k, 1), 1) == 0]
 if past and (count == 0 or empty_inside):
-    print(" ".join("WTI_CURSOR+%d CSR_NAME" % k for k in past))
+    print("\n".join("WTI_CURSOR+%d CSR_NAME" % k for k in past))
 PY
 )"
   [ -n "$expected_slots" ] || fail "the raw answers show no cursor past the count: the fixture changed"
@@ -158,9 +158,9 @@ PY
   done
   finding="$(tr -d '\r' <"$work/diagnose.txt" | grep '^warning  cursor-beyond-count ')"
   [ -n "$finding" ] || fail "--diagnose: no cursor-beyond-count finding"
-  for slot in $(sed 's/ CSR_NAME/_CSR_NAME/g' <<<"$expected_slots"); do
-    [[ "$finding" == *"${slot/_/ }"* ]] || fail "--diagnose: the finding does not name ${slot/_/ }: $finding"
-  done
+  while IFS= read -r slot; do
+    [[ "$finding" == *"$slot"* ]] || fail "--diagnose: the finding does not name $slot: $finding"
+  done <<<"$expected_slots"
   # Wine's library lies in system32: no finding about its place.
   tr -d '\r' <"$work/diagnose.txt" | grep -q ' library-outside-system ' && fail "--diagnose: library-outside-system for system32"
   problems=$(tr -d '\r' <"$work/diagnose.txt" | grep -c '^problem  ')
