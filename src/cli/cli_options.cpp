@@ -26,6 +26,9 @@ const char kUsageText[] =
     "  --pen-window         (Windows) show the pen check's window over the whole\n"
     "                       screen instead of hiding it, for libraries that send\n"
     "                       packets only to a window under the pen (Wine's own)\n"
+    "  --diagnose           after the report, the findings about the library: one\n"
+    "                       line each (problem, warning or note, an identifier,\n"
+    "                       the rows it rests on) and a line with the counts\n"
     "  --json               write the run as one JSON document (UTF-8) instead:\n"
     "                       every call into the library, its answer and its row\n"
     "  --record FILE        also write the run to FILE as a tablet profile that the\n"
@@ -43,6 +46,7 @@ const char kUsageText[] =
     "  6  the report ended in <hard exception>\n"
     "  7  one or more rows read <exception> (or a pen check call faulted or\n"
     "     answered against the rules)\n"
+    "  8  --diagnose: the report is complete, and at least one finding is a problem\n"
     "  9  --pen: the library lacks WTOpenW, WTEnable, WTPacketsGet or WTClose\n"
     "     (or could not be loaded)\n"
     " 10  --pen: the default context could not be read or WTOpenW opened none\n"
@@ -67,6 +71,7 @@ constexpr Switch kSwitches[] = {
     {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
     {"--utf16", &ReportOptions::utf16, true},
     {"--pen-window", &ReportOptions::penWindow, true},
+    {"--diagnose", &ReportOptions::diagnose, true},
 };
 
 // "--pen" or "--pen=SECONDS"; true when the argument is one of them (a

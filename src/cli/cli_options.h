@@ -15,6 +15,7 @@ struct ReportOptions {
   bool penCheck = false;      // --pen: read the pen's packets after the report
   uint32_t penSeconds = 10;   // for this long
   bool penWindow = false;     // --pen-window: its window shown over the screen
+  bool diagnose = false;  // --diagnose: findings after the report
   bool json = false;        // --json: the run as one JSON document instead of the text
   std::string recordPath;   // --record FILE: also write the run as a tablet profile; "" for none
 };

@@ -26,5 +26,6 @@ std::string ExportOptionConflict(const ReportOptions& options) {
   if (options.json && options.penCheck) {
     return "padscope-report: --json and --pen cannot go together (the JSON document stands alone)";
   }
+  if (options.json && options.diagnose) return "padscope-report: --json and --diagnose cannot go together";
   return "";
 }

@@ -42,7 +42,16 @@ struct WorkerTask {
   void* argument;
 };
 
-void RunReportTask(void* state) { WorkerBody(*static_cast<DialogState*>(state)); }
+// A body on its record, as a task.
+struct RecordJob {
+  void (*body)(DialogState& state);
+  DialogState* state;
+};
+
+void RunRecordJob(void* argument) {
+  auto* job = static_cast<RecordJob*>(argument);
+  job->body(*job->state);
+}
 
 #ifdef _WIN32
 DWORD WINAPI WorkerMain(void* argument) {
@@ -87,27 +96,29 @@ struct Worker {
 
 }  // namespace
 
+bool RunWatched(DialogState& state, void (*body)(DialogState& state)) {
+  // Static: a worker that hangs keeps reading its job after this returns.
+  static RecordJob job;
+  static WorkerTask task;
+  job = RecordJob{body, &state};
+  task = WorkerTask{&RunRecordJob, &job};
+  Worker worker;
+  if (!worker.Start(task)) return false;
+  for (;;) {
+    if (worker.WaitEnded(kWatchdogPeriodMs)) {
+      worker.Close();
+      return true;
+    }
+    const int32_t progress = ReadProgress(state);
+    if (progress == state.lastSeenProgress) return false;
+    state.lastSeenProgress = progress;
+  }
+}
+
 std::u16string RunWatchedTest(DialogState& state, bool& hung) {
   hung = false;
   ResetReport(state);
-  Worker worker;
-  // Outlives a worker left behind stuck: the process ends before it would.
-  static WorkerTask task;
-  task = WorkerTask{&RunReportTask, &state};
-  if (worker.Start(task)) {
-    for (;;) {
-      if (worker.WaitEnded(kWatchdogPeriodMs)) {
-        worker.Close();
-        return std::u16string(state.ReportText, ReportLength(state));
-      }
-      const int32_t progress = ReadProgress(state);
-      if (progress != state.lastSeenProgress) {
-        state.lastSeenProgress = progress;
-        continue;
-      }
-      break;
-    }
-  }
+  if (RunWatched(state, &WorkerBody)) return std::u16string(state.ReportText, ReportLength(state));
   // No progress for a whole period (or no worker at all): the text so far
   // ends in "<hung>". The worker may still be stuck inside the library, so
   // the record is not written again; the text is copied instead.
@@ -123,6 +134,7 @@ bool RunWatchedWork(void (*body)(void* argument), void* argument, const std::ato
                     void (*poll)(void* context), void* pollContext) {
   using Clock = std::chrono::steady_clock;
   constexpr uint32_t kPollPeriodMs = 20;
+  // Outlives a worker left behind stuck: the process ends before it would.
   static WorkerTask task;
   task = WorkerTask{body, argument};
   Worker worker;

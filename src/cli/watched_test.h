@@ -25,3 +25,8 @@ std::u16string RunWatchedTest(DialogState& state, bool& hung);
 bool RunWatchedWork(void (*body)(void* argument), void* argument, const std::atomic<int32_t>& progress,
                     void (*poll)(void* context), void* pollContext);
 
+// Runs body(state) on a worker thread under the same watchdog: true when it
+// ended, false when it made no progress for a whole period (it is then left
+// behind, and the caller must end the process without waiting for it).
+// One watched run at a time.
+bool RunWatched(DialogState& state, void (*body)(DialogState& state));

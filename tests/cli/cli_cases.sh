@@ -404,6 +404,152 @@ for bad in "--json --utf16" "--json --pen=1" "--record" "--record $(host_path "$
 done
 [ ! -e "$work/a" ] && [ ! -e "$work/b" ] || fail "--record given twice: a file was written"
 
+# --diagnose: for every rule a tablet that triggers it and one that must
+# not, each derived from the profile's data. The desktop is the one the
+# Wine fixture gives every program (1280x1024, tools/wine-run.sh), natively
+# through the posix stand-in; natively the simulated library's folder stands
+# in for a system folder unless a case says otherwise.
+readonly wine_desktop_posix=0,0,1280,1024
+diag_profile() {  # diag_profile NAME LINES...: a profile file; prints its path for the library
+  local file="$work/diag-$1.profile"
+  shift
+  printf '%s\n' "$@" >"$file"
+  host_path "$file"
+}
+# Dimensions of the default system context patched to the fixture's desktop,
+# and a DVC_Z axis for the Z bit that DVC_PKTDATA 0x1FFF promises: a
+# tablet with nothing to find.
+healthy=$(diag_profile healthy "base default" "patch defsysctx 0 196 i32 1280 1024" \
+  "item device:0 DVC_Z axis 0 1023 0 0")
+diag_lines() { tr -d '\r' <"$out" | sed -n '/^Diagnosis$/,$p' | sed 1d; }
+diag_ids() { diag_lines | awk '$1 == "problem" || $1 == "warning" || $1 == "note" { print $2 }'; }
+diagnose() {  # diagnose NAME STATUS PRESENT ABSENT TEXT PROFILE INJECT [OPTIONS...]
+  local name="$1" expected="$2" present="$3" absent="$4" text="$5" profile="$6" inject="$7"
+  shift 7
+  PADSCOPE_POSIX_DESKTOP="${DESKTOP-$wine_desktop_posix}" \
+    PADSCOPE_POSIX_SYSTEM_FOLDERS="${SYSTEM_FOLDERS-$sim_dir}" \
+    run sim "$profile" "$inject" --diagnose "$@"
+  expect_status "$expected" "--diagnose $name"
+  local ids
+  ids=" $(diag_ids | tr '\n' ' ')"
+  for id in $present; do [[ "$ids" == *" $id "* ]] || fail "--diagnose $name: no $id finding (found:$ids)"; done
+  for id in $absent; do [[ "$ids" != *" $id "* ]] || fail "--diagnose $name: a $id finding it must not give"; done
+  [ -z "$text" ] || diag_lines | grep -qF -- "$text" || fail "--diagnose $name: no finding says '$text'"
+  # The closing line counts the lines above it.
+  local p w n
+  p=$(diag_ids_of problem) w=$(diag_ids_of warning) n=$(diag_ids_of note)
+  local closing
+  closing="$(diag_lines | tail -1)"
+  if [ $((p + w + n)) -eq 0 ]; then
+    [ "$closing" = "No findings (0 problems, 0 warnings, 0 notes)." ] || fail "--diagnose $name: closing line '$closing'"
+  else
+    [[ "$closing" == "$((p + w + n)) finding"*": $p problem"*", $w warning"*", $n note"*"." ]] ||
+      fail "--diagnose $name: closing line '$closing' for $p, $w, $n"
+  fi
+  if [ "$expected" -eq 0 ] && [ "$p" -ne 0 ]; then fail "--diagnose $name: a problem, yet exit code 0"; fi
+}
+diag_ids_of() { diag_lines | awk -v s="$1" '$1 == s' | wc -l; }
+problems="no-library no-wtinfo no-interface no-devices no-cursors no-active-cursor context-device-beyond wrong-size"
+problems+=" contained-faults hung hard-exception"
+
+# The default tablet has no problem. Its DVC_PKTDATA 0x1FFF, CSR_PKTDATA
+# 0x1FFF of pen and eraser and the digitizing context's lcPktData 0x1FFF
+# carry the Z bit (0x0200) while it has no DVC_Z item: that finding is right.
+diagnose default 0 "axis-promised" "$problems cursor-beyond-count no-pressure cursor-data-beyond-device" \
+  "promises Z, but no such axis is described (WTI_DEVICE+0 DVC_Z" default ""
+# (Under Wine the simulated library sits beside the program: outside the system's folders.)
+place=library-outside-system
+[ "$mode" = wine ] && place=
+diagnose healthy 0 "" "$problems axis-promised screen-mismatch $place cursor-beyond-count" "" "$healthy" ""
+if [ "$mode" = native ]; then
+  [ -z "$(diag_ids)" ] || fail "--diagnose healthy: findings: $(diag_ids | tr '\n' ' ')"
+  # The posix desktop's documented default, 0,0 1920x1080, is the default tablet's lcSysOrg/lcSysExt.
+  DESKTOP= diagnose default-desktop 0 "" "screen-mismatch" "" default ""
+fi
+# The findings come after the report, which stays as the plain run writes it.
+report_before_diagnosis() { sed -n '1,/^Diagnosis\r$/p' "$out" | head -n -2; }
+for sample in "default|" "slot-fault|cursor:3,CSR_NAME,probe,segv"; do
+  IFS='|' read -r name inject <<<"$sample"
+  run sim default "$inject"
+  cp "$out" "$work/plain.out"
+  run sim default "$inject" --diagnose
+  cmp -s <(normalized "$work/plain.out") <(report_before_diagnosis | "$NORMALIZE") ||
+    fail "--diagnose $name: the report before the findings differs from the plain run's"
+done
+
+# Counts of 0 while the probe answers; the cursors 0 to 2 still answer
+# (zero-counts keeps the default's cursors), slots past a count of 0.
+diagnose zero-counts 8 "no-devices no-cursors cursor-beyond-count" "" "IFC_NCURSORS is 0" zero-counts ""
+# No cursor active: CSR_ACTIVE 0 for all three; the default has pen and eraser active.
+diagnose no-active 8 "no-active-cursor" "" "WTI_CURSOR+2 CSR_ACTIVE" \
+  "$(diag_profile no-active "base default" "item cursor:0-2 CSR_ACTIVE u32 0")" ""
+# Cursors past the count: a count of 2 whose cursor 0 has no name, while
+# cursor 2 (the default's puck) still answers; with cursor 0 named, every
+# counted cursor is there and the puck past the count does no harm.
+diagnose beyond-count 0 "cursor-beyond-count" "" "WTI_CURSOR+2 CSR_NAME answer, while WTI_CURSOR+0 CSR_NAME inside" \
+  "$(diag_profile beyond "base default" "item interface IFC_NCURSORS u32 2" "item cursor:0 CSR_NAME empty")" ""
+diagnose counted 0 "" "cursor-beyond-count" "" "$(diag_profile counted "base default" "item interface IFC_NCURSORS u32 2")" ""
+# The questions past the count fault or hang: a finding, and the report and
+# its exit code stay those of the complete report.
+diagnose slot-fault 0 "cursor-slot-failed" "$problems" "faulted in the size probe of WTI_CURSOR+3 CSR_NAME" \
+  default "cursor:3,CSR_NAME,probe,segv"
+diagnose slot-hang 0 "cursor-slot-failed" "$problems" "hung in the size probe of WTI_CURSOR+4 CSR_NAME" \
+  default "cursor:4,CSR_NAME,probe,hang"
+# A zero range for the tangent pressure that DVC_PKTDATA 0x1FFF promises.
+diagnose zero-range 0 "axis-promised" "" "promises TANGENT_PRESSURE" \
+  "$(diag_profile zero-range "base default" "item device:0 DVC_TPRESSURE axis 0 0 0 0")" ""
+# ROTATION (0x2000) in the puck's packet data, in no device's DVC_PKTDATA.
+diagnose cursor-data 0 "cursor-data-beyond-device" "" "WTI_CURSOR+2 CSR_PKTDATA is 0x000031ff and has ROTATION" \
+  "$(diag_profile cursor-data "base default" "item cursor:2 CSR_PKTDATA u32 0x31FF")" ""
+diagnose cursor-data-subset 0 "" "cursor-data-beyond-device" "" default ""
+# No pressure: tablet-pc's touch panel has DVC_PKTDATA 0x01E7 without
+# NORMAL_PRESSURE (0x0400); a pressure axis 0..0.
+diagnose no-pressure 0 "no-pressure" "" "WTI_DEVICE+1 DVC_PKTDATA has no NORMAL_PRESSURE" tablet-pc ""
+diagnose flat-pressure 0 "no-pressure" "" "DVC_NPRESSURE has max 0, not above its min 0" \
+  "$(diag_profile flat-pressure "$(cat "$work/diag-healthy.profile")" "item device:0 DVC_NPRESSURE axis 0 0 0 0")" ""
+# The system context's 0,0 1920x1080 against the 1280x1024 desktop.
+diagnose screen 0 "screen-mismatch" "" "lcSysExtY 0,0 1920x1080, but the desktop the program sees is 0,0 1280x1024" \
+  default ""
+# lcDevice 3 of tablet-pc's 2 devices; tablet-pc itself names device 0.
+diagnose context-device 8 "context-device-beyond" "" "names lcDevice 3, beyond the devices of WTI_INTERFACE IFC_NDEVICES 2" \
+  context-device-beyond ""
+diagnose context-device-within 0 "" "context-device-beyond" "" tablet-pc ""
+# wrong-sizes gives IFC_SPECVERSION 4 bytes where a version has 2.
+diagnose wrong-size 8 "wrong-size" "" "WTI_INTERFACE IFC_SPECVERSION (4 bytes, expected 2)" wrong-sizes ""
+# faults: eight faults (its eight "on" lines), the exit code stays 7.
+diagnose faults 7 "contained-faults" "" "8 calls faulted" faults ""
+diagnose hang 5 "hung" "" "The test hung in WTI_DEVICE+0 DVC_PKTDATA: the real call never returned" hang ""
+diagnose hard-exception 6 "hard-exception" "" "in WTI_CURSOR+1 CSR_MODE (the real call)" default \
+  "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
+diagnose no-interface 4 "no-interface" "no-devices" "" no-tablet ""
+PADSCOPE_POSIX_DESKTOP=$wine_desktop_posix run none default "" --diagnose
+expect_status 3 "--diagnose without a library"
+diag_ids | grep -qx no-library || fail "--diagnose without a library: no no-library finding"
+PADSCOPE_POSIX_DESKTOP=$wine_desktop_posix run no-wtinfo default "" --diagnose
+expect_status 3 "--diagnose without WTInfoW"
+diag_ids | grep -qx no-wtinfo || fail "--diagnose without WTInfoW: no no-wtinfo finding"
+# Where the library lies: natively through the stand-ins; under Wine the
+# simulated library sits beside the program, and the x64 prefix either
+# lacks the 32-bit WINTAB32.DLL or has Wine's own, whose company is not
+# the simulated one's.
+if [ "$mode" = native ]; then
+  SYSTEM_FOLDERS=/usr/lib diagnose outside 0 "library-outside-system" "" "$sim_dir/WINTAB32.DLL" default ""
+  diagnose unset-edition 0 "" "other-edition-missing other-edition-differs" "" default ""
+  mkdir -p "$work/other-empty" "$work/other-copy"
+  cp "$sim_dir/WINTAB32.DLL" "$work/other-copy/"
+  PADSCOPE_POSIX_OTHER_EDITION="$work/other-empty" diagnose edition-missing 0 "other-edition-missing" \
+    "other-edition-differs" "There is no $work/other-empty/WINTAB32.DLL" default ""
+  # The posix stand-in reads no version strings of a file that is not loaded.
+  PADSCOPE_POSIX_OTHER_EDITION="$work/other-copy" diagnose edition-differs 0 "other-edition-differs" \
+    "other-edition-missing" "has FileVersion none and CompanyName none" default ""
+else
+  diagnose outside 0 "library-outside-system" "" "WINTAB32.DLL, outside the system's folders" default ""
+  editions=$(diag_ids | grep -c '^other-edition-')
+  [ "$editions" -eq 1 ] || fail "--diagnose: $editions findings about the 32-bit edition, expected one"
+fi
+run sim default "" --diagnose --json
+expect_status 2 "--diagnose with --json"
+
 # The command line.
 run sim default "" --safe
 expect_status 2 "unknown option"
@@ -414,7 +560,7 @@ run sim default "" extra
 expect_status 2 "stray argument"
 run sim default "" --help
 expect_status 0 "--help"
-for option in --no-safe-mode --json --record; do
+for option in --no-safe-mode --json --record --diagnose; do
   grep -q -- "$option" "$out" || fail "--help: $option not listed"
 done
 run sim default "" --version
