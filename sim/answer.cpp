@@ -18,14 +18,16 @@ std::atomic<bool> hungOnce{false};
 // Fills the bytes that a profile makes the library write beyond its answer.
 constexpr uint8_t kOverrunFill = 0xA5;
 
-void Misbehave(const CallBehaviour& behaviour) {
-  switch (behaviour.misconduct) {
+}  // namespace
+
+void Misbehave(Misconduct misconduct, uint32_t raiseCode) {
+  switch (misconduct) {
     case Misconduct::none: break;
     case Misconduct::accessViolation: FaultAccessViolation(); break;
     case Misconduct::illegalInstruction: FaultIllegalInstruction(); break;
     case Misconduct::divideByZero: FaultDivideByZero(); break;
     case Misconduct::stackOverflow: FaultStackOverflow(); break;
-    case Misconduct::raise: RaiseSoftwareException(behaviour.raiseCode); break;
+    case Misconduct::raise: RaiseSoftwareException(raiseCode); break;
     case Misconduct::hang: HangForever(); break;
     case Misconduct::hangOnce:
       if (!hungOnce.exchange(true)) HangForever();
@@ -33,15 +35,13 @@ void Misbehave(const CallBehaviour& behaviour) {
   }
 }
 
-}  // namespace
-
 uint32_t AnswerQuery(uint32_t category, uint32_t index, void* output) {
   const Profile& profile = CurrentProfile().profile;
   const std::vector<uint8_t>* answer = profile.FindAnswer(category, index);
   const auto answerSize = static_cast<uint32_t>(answer == nullptr ? 0 : answer->size());
   if (output == nullptr) {
     const CallBehaviour behaviour = profile.BehaviourFor(category, index, CallPhase::probe);
-    Misbehave(behaviour);
+    Misbehave(behaviour.misconduct, behaviour.raiseCode);
     return behaviour.returnedCount.value_or(answerSize);
   }
   const CallBehaviour behaviour = profile.BehaviourFor(category, index, CallPhase::real);
@@ -54,7 +54,7 @@ uint32_t AnswerQuery(uint32_t category, uint32_t index, void* output) {
   // sanitizer of the host would check first.
   volatile uint8_t* stray = bytes;
   for (uint32_t i = copied; i < written; ++i) stray[i] = kOverrunFill;
-  Misbehave(behaviour);
+  Misbehave(behaviour.misconduct, behaviour.raiseCode);
   return behaviour.returnedCount.value_or(written);
 }
 

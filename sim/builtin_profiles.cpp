@@ -108,6 +108,18 @@ item cursor:2 CSR_MODE         u32 2
 item cursor:2 CSR_MINPKTDATA   u32 0
 item cursor:2 CSR_MINBUTTONS   u32 0
 item cursor:2 CSR_CAPABILITIES u32 0x0001           # MULTIMODE
+
+# A short stroke of the pen: it comes near, presses down harder and harder,
+# lets go and leaves (status 1 is TPS_PROXIMITY: outside the context).
+packet time 1000 cursor 0 x 10000 y 8000 pressure 0 azimuth 900 altitude 600
+packet time 1020 x 10500 y 8200 pressure 1024 buttons 1
+packet time 1040 x 11000 y 8400 pressure 2048 azimuth 950
+packet time 1060 x 11500 y 8600 pressure 4096 altitude 550
+packet time 1080 x 12000 y 8800 pressure 6144
+packet time 1100 x 12500 y 9000 pressure 8191 azimuth 1000
+packet time 1120 x 13000 y 9200 pressure 4096
+packet time 1140 x 13500 y 9400 pressure 0 buttons 0
+packet time 1160 status 1
 )";
 
 // A tablet computer: a pen digitizer and a touch panel built into the screen.

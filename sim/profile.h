@@ -50,6 +50,38 @@ struct BehaviourEntry {
   CallBehaviour behaviour;
 };
 
+// One packet of the profile's pen script, with every field the packet
+// layout knows; a context receives the fields its lcPktData selects.
+struct ScriptedPacket {
+  std::optional<uint64_t> context;  // pkContext; unset: the handle of the reading context
+  uint32_t status = 0;
+  uint32_t time = 0;
+  uint32_t changed = 0;
+  uint32_t serial = 0;
+  uint32_t cursor = 0;
+  uint32_t buttons = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t z = 0;
+  uint32_t normalPressure = 0;
+  uint32_t tangentPressure = 0;
+  int32_t orientation[3] = {};  // azimuth, altitude, twist
+  int32_t rotation[3] = {};     // pitch, roll, yaw
+};
+
+// The pen entry points, for behaviours given with "call".
+enum class PenEntry { open, enable, packetsGet, close };
+inline constexpr size_t kPenEntryCount = 4;
+
+// How one pen entry point misbehaves. Unset fields keep the sound behaviour.
+struct PenCallBehaviour {
+  Misconduct misconduct = Misconduct::none;  // after the call has done its work
+  uint32_t raiseCode = kDefaultRaiseCode;
+  bool fails = false;                        // the call refuses: NULL or 0
+  std::optional<uint64_t> handle;            // WTOpenW: returned instead of the context's handle
+  std::optional<int32_t> returnedCount;      // WTPacketsGet: returned instead of the packets written
+  std::optional<uint32_t> writtenPackets;    // WTPacketsGet: records written, whatever was asked
+};
 // One version string of the library; no value: the library has no such key.
 struct VersionString {
   std::string key;
@@ -62,6 +94,8 @@ inline constexpr const char* kEntryPointNames[] = {"WTInfoW", "WTOpenW", "WTClos
 struct Profile {
   std::vector<ItemEntry> items;           // a later entry overrides an earlier one
   std::vector<BehaviourEntry> behaviours; // later entries override field by field
+  std::vector<ScriptedPacket> packets;    // the pen script, in playing order
+  PenCallBehaviour penCalls[kPenEntryCount];
   std::vector<VersionString> versions;    // replace the library's own strings key by key
   std::vector<std::string> lackedEntryPoints;  // names from kEntryPointNames
   bool loadHangs = false;     // loading the library never finishes

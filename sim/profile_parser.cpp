@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "builtin_profiles.h"
+#include "packet_script.h"
 #include "value_literals.h"
 #include "wintab/wintab_binding.h"
 
@@ -321,31 +322,8 @@ bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t
 }
 
 bool ParseAction(std::string_view action, CallPhase phase, CallBehaviour& behaviour, std::string& error) {
-  struct Named {
-    const char* name;
-    Misconduct misconduct;
-  };
-  static constexpr Named kMisconducts[] = {
-      {"segv", Misconduct::accessViolation},
-      {"ill", Misconduct::illegalInstruction},
-      {"fpe", Misconduct::divideByZero},
-      {"stack", Misconduct::stackOverflow},
-      {"raise", Misconduct::raise},
-      {"hang", Misconduct::hang},
-      {"hang-once", Misconduct::hangOnce},
-  };
-  for (const Named& named : kMisconducts) {
-    if (action == named.name) {
-      behaviour.misconduct = named.misconduct;
-      return true;
-    }
-  }
+  if (ParseMisconduct(action, behaviour.misconduct, behaviour.raiseCode)) return true;
   uint64_t number = 0;
-  if (action.rfind("raise:", 0) == 0 && ParseUnsigned(action.substr(6), 0xFFFFFFFFu, number)) {
-    behaviour.misconduct = Misconduct::raise;
-    behaviour.raiseCode = static_cast<uint32_t>(number);
-    return true;
-  }
   if (action.rfind("count=", 0) == 0 && ParseUnsigned(action.substr(6), 0xFFFFFFFFu, number)) {
     behaviour.returnedCount = static_cast<uint32_t>(number);
     return true;
@@ -361,6 +339,39 @@ bool ParseAction(std::string_view action, CallPhase phase, CallBehaviour& behavi
   error = "unknown action '" + std::string(action) + "'";
   return false;
 }
+
+}  // namespace
+
+bool ParseMisconduct(std::string_view action, Misconduct& misconduct, uint32_t& raiseCode) {
+  struct Named {
+    const char* name;
+    Misconduct misconduct;
+  };
+  static constexpr Named kMisconducts[] = {
+      {"segv", Misconduct::accessViolation},
+      {"ill", Misconduct::illegalInstruction},
+      {"fpe", Misconduct::divideByZero},
+      {"stack", Misconduct::stackOverflow},
+      {"raise", Misconduct::raise},
+      {"hang", Misconduct::hang},
+      {"hang-once", Misconduct::hangOnce},
+  };
+  for (const Named& named : kMisconducts) {
+    if (action == named.name) {
+      misconduct = named.misconduct;
+      return true;
+    }
+  }
+  uint64_t number = 0;
+  if (action.rfind("raise:", 0) == 0 && ParseUnsigned(action.substr(6), 0xFFFFFFFFu, number)) {
+    misconduct = Misconduct::raise;
+    raiseCode = static_cast<uint32_t>(number);
+    return true;
+  }
+  return false;
+}
+
+namespace {
 
 // parts: category, index, phase, actions...
 bool AddBehaviour(const std::vector<std::string_view>& parts, Profile& profile, std::string& error) {
@@ -439,6 +450,17 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
       parts.push_back(tokens[k].word);
     }
     return AddBehaviour(parts, profile, error);
+  }
+  if (directive == "packet" || directive == "call") {
+    std::vector<std::string_view> words;
+    for (size_t k = 1; k < tokens.size(); ++k) {
+      if (tokens[k].quoted) {
+        error = directive + " takes no text";
+        return false;
+      }
+      words.push_back(tokens[k].word);
+    }
+    return directive == "packet" ? AddScriptedPacket(words, profile, error) : AddPenCallBehaviour(words, profile, error);
   }
   if (directive == "lacks") {
     for (size_t k = 1; k < tokens.size(); ++k) {
@@ -560,7 +582,9 @@ bool ParseInjection(std::string_view text, Profile& profile, std::string& error)
       parts.push_back(Trimmed(one.substr(partAt, comma - partAt)));
       partAt = comma + 1;
     }
-    if (!AddBehaviour(parts, profile, error)) {
+    const bool added = IsPenEntryName(parts[0]) ? AddPenCallBehaviour(parts, profile, error)
+                                                : AddBehaviour(parts, profile, error);
+    if (!added) {
       error = "injection '" + std::string(one) + "': " + error;
       return false;
     }

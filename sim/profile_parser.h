@@ -5,6 +5,8 @@
 //   item <category> <index> <encoding> <values...> [<encoding> <values...>...]
 //   patch <category> <index> <offset> <encoding> <values...>
 //   on <category> <index> <probe|real> <action>...
+//   packet <field> <value>...              (packet_script.h)
+//   call <pen entry point> <action>...     (packet_script.h)
 //   version <key> "<text>" | version <key> none
 //   lacks <entry point>...
 //   load hang | release hang
@@ -24,7 +26,12 @@ bool ParseProfileText(std::string_view text, Profile& profile, std::string& erro
 
 // Adds behaviours written as in the injection variable:
 // "<category>,<index>,<probe|real>,<action>[,<action>...]", several of
-// them separated by ";". Blanks around the parts are ignored.
+// them separated by ";". Blanks around the parts are ignored. A pen entry
+// point takes the place of the first three parts: "WTPacketsGet,hang".
 bool ParseInjection(std::string_view text, Profile& profile, std::string& error);
+
+// The faults every entry point can be told to commit: segv, ill, fpe,
+// stack, raise, raise:CODE, hang, hang-once. False (nothing set) for other words.
+bool ParseMisconduct(std::string_view action, Misconduct& misconduct, uint32_t& raiseCode);
 
 }  // namespace sim

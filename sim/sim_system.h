@@ -20,6 +20,9 @@ void ReportProblem(const std::string& message);
 // (thread termination, cancellation, process exit).
 [[noreturn]] void HangForever();
 
+// Milliseconds of a clock that never goes back, from an arbitrary start.
+uint64_t MonotonicMilliseconds();
+
 // Raises a software exception with `code`: RaiseException on Windows; on
 // posix a C++ exception of type SimulatedDriverException.
 void RaiseSoftwareException(uint32_t code);

@@ -1,3 +1,4 @@
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -21,6 +22,12 @@ void ReportProblem(const std::string& message) {
 void HangForever() {
   // pause() is a cancellation point, so a host may still cancel the thread.
   for (;;) pause();
+}
+
+uint64_t MonotonicMilliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }
 
 void RaiseSoftwareException(uint32_t code) { throw SimulatedDriverException{code}; }

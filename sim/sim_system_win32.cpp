@@ -35,6 +35,8 @@ void HangForever() {
   for (;;) Sleep(INFINITE);
 }
 
+uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
+
 void RaiseSoftwareException(uint32_t code) { RaiseException(code, 0, 0, nullptr); }
 
 }  // namespace sim

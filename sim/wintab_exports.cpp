@@ -11,6 +11,7 @@
 
 #include "active_profile.h"
 #include "answer.h"
+#include "pen_contexts.h"
 #include "sim_version.h"
 #include "wintab/wintab_binding.h"
 
@@ -28,12 +29,15 @@ uint32_t PADSCOPE_WINTAB_API AnswerInfo(uint32_t category, uint32_t index, void*
 }
 #endif
 
-// Present so that a host finds them; the simulated library opens no
-// context and delivers no packets.
-void* PADSCOPE_WINTAB_API OpenNothing(void*, void*, int) { return nullptr; }
-int PADSCOPE_WINTAB_API CloseNothing(void*) { return 0; }
-int PADSCOPE_WINTAB_API EnableNothing(void*, int) { return 0; }
-int PADSCOPE_WINTAB_API GetNoPackets(void*, int, void*) { return 0; }
+// The pen entry points play the profile's packet script.
+void* PADSCOPE_WINTAB_API OpenContext(void* window, void* context, int enable) {
+  return sim::OpenContext(window, context, enable);
+}
+int PADSCOPE_WINTAB_API CloseContext(void* context) { return sim::CloseContext(context); }
+int PADSCOPE_WINTAB_API EnableContext(void* context, int enable) { return sim::EnableContext(context, enable); }
+int PADSCOPE_WINTAB_API GetPackets(void* context, int maximum, void* packets) {
+  return sim::GetPackets(context, maximum, packets);
+}
 
 }  // namespace
 
@@ -46,14 +50,14 @@ PADSCOPE_SIM_EXPORT uint32_t PADSCOPE_WINTAB_API WTInfoW(uint32_t category, uint
 }
 #endif
 PADSCOPE_SIM_EXPORT void* PADSCOPE_WINTAB_API WTOpenW(void* window, void* context, int enable) {
-  return OpenNothing(window, context, enable);
+  return OpenContext(window, context, enable);
 }
-PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTClose(void* context) { return CloseNothing(context); }
+PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTClose(void* context) { return CloseContext(context); }
 PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTEnable(void* context, int enable) {
-  return EnableNothing(context, enable);
+  return EnableContext(context, enable);
 }
 PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTPacketsGet(void* context, int maximum, void* packets) {
-  return GetNoPackets(context, maximum, packets);
+  return GetPackets(context, maximum, packets);
 }
 #else
 // The resolvers: the implementation, or null when the profile lacks the name.
@@ -65,10 +69,10 @@ PADSCOPE_SIM_EXPORT int PADSCOPE_WINTAB_API WTPacketsGet(void* context, int maxi
 #if !defined(PADSCOPE_SIM_WITHOUT_WTINFO)
 PADSCOPE_SIM_ENTRY(WTInfoW, AnswerInfo, uint32_t, uint32_t, uint32_t, void*)
 #endif
-PADSCOPE_SIM_ENTRY(WTOpenW, OpenNothing, void*, void*, void*, int)
-PADSCOPE_SIM_ENTRY(WTClose, CloseNothing, int, void*)
-PADSCOPE_SIM_ENTRY(WTEnable, EnableNothing, int, void*, int)
-PADSCOPE_SIM_ENTRY(WTPacketsGet, GetNoPackets, int, void*, int, void*)
+PADSCOPE_SIM_ENTRY(WTOpenW, OpenContext, void*, void*, void*, int)
+PADSCOPE_SIM_ENTRY(WTClose, CloseContext, int, void*)
+PADSCOPE_SIM_ENTRY(WTEnable, EnableContext, int, void*, int)
+PADSCOPE_SIM_ENTRY(WTPacketsGet, GetPackets, int, void*, int, void*)
 #undef PADSCOPE_SIM_ENTRY
 #endif
 

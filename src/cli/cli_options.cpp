@@ -19,6 +19,16 @@ const char kUsageText[] =
     "  --ignore-probe       go on when WTInfo(0,0,0) answers 0\n"
     "                       (\"Ignore WTInfo(0,0,0)\")\n"
     "  --utf16              write the report as UTF-16LE instead of UTF-8\n"
+    "  --pen[=SECONDS]      after the report, open a context on the default\n"
+    "                       digitizing context and print every packet the pen\n"
+    "                       sends for SECONDS (default 10, at most 86400;\n"
+    "                       Ctrl+C ends it early), then a summary\n"
+    "  --pen-window         (Windows) show the pen check's window over the whole\n"
+    "                       screen instead of hiding it, for libraries that send\n"
+    "                       packets only to a window under the pen (Wine's own)\n"
+    "  --diagnose           after the report, the findings about the library: one\n"
+    "                       line each (problem, warning or note, an identifier,\n"
+    "                       the rows it rests on) and a line with the counts\n"
     "  --json               write the run as one JSON document (UTF-8) instead:\n"
     "                       every call into the library, its answer and its row\n"
     "  --record FILE        also write the run to FILE as a tablet profile that the\n"
@@ -34,7 +44,14 @@ const char kUsageText[] =
     "  4  the availability probe WTInfo(0,0,0) answered 0 (and was not ignored)\n"
     "  5  the report ended in <hung>\n"
     "  6  the report ended in <hard exception>\n"
-    "  7  one or more rows read <exception>\n";
+    "  7  one or more rows read <exception> (or a pen check call faulted or\n"
+    "     answered against the rules)\n"
+    "  8  --diagnose: the report is complete, and at least one finding is a problem\n"
+    "  9  --pen: the library lacks WTOpenW, WTEnable, WTPacketsGet or WTClose\n"
+    "     (or could not be loaded)\n"
+    " 10  --pen: the default context could not be read or WTOpenW opened none\n"
+    "A report that is not 0 gives its code; the pen check's code follows a\n"
+    "complete report, and 5 (<hung>) always wins.\n";
 
 const char kVersionText[] = "padscope-report 2.6.1.0\n";
 
@@ -53,7 +70,33 @@ constexpr Switch kSwitches[] = {
     {"--no-context-device", &ReportOptions::showContextDevice, false},
     {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
     {"--utf16", &ReportOptions::utf16, true},
+    {"--pen-window", &ReportOptions::penWindow, true},
+    {"--diagnose", &ReportOptions::diagnose, true},
 };
+
+// "--pen" or "--pen=SECONDS"; true when the argument is one of them (a
+// bad duration then fails the command line).
+bool ParsePenOption(const char* argument, ParsedCommandLine& parsed) {
+  if (std::strncmp(argument, "--pen", 5) != 0 || (argument[5] != 0 && argument[5] != '=')) return false;
+  parsed.options.penCheck = true;
+  if (argument[5] == 0) return true;
+  const char* digits = argument + 6;
+  uint64_t seconds = 0;
+  bool valid = *digits != 0;
+  for (const char* c = digits; valid && *c != 0; ++c) {
+    valid = *c >= '0' && *c <= '9';
+    seconds = seconds * 10 + static_cast<uint64_t>(*c - '0');
+    valid = valid && seconds <= kMaxPenSeconds;
+  }
+  if (!valid) {
+    parsed.action = CliAction::Fail;
+    parsed.error = std::string("padscope-report: bad duration in '") + argument + "' (whole seconds, 0 to " +
+                   std::to_string(kMaxPenSeconds) + ")";
+    return true;
+  }
+  parsed.options.penSeconds = static_cast<uint32_t>(seconds);
+  return true;
+}
 
 }  // namespace
 
@@ -69,6 +112,10 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
     }
     if (std::strcmp(argument, "--version") == 0) {
       version = true;
+      continue;
+    }
+    if (ParsePenOption(argument, parsed)) {
+      if (parsed.action == CliAction::Fail) return parsed;
       continue;
     }
     bool known = false;

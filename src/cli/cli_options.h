@@ -2,6 +2,7 @@
 // dialog, with the dialog's defaults.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct ReportOptions {
@@ -11,9 +12,15 @@ struct ReportOptions {
   bool showContextDevice = true;
   bool ignoreNullQuery = false;
   bool utf16 = false;
+  bool penCheck = false;      // --pen: read the pen's packets after the report
+  uint32_t penSeconds = 10;   // for this long
+  bool penWindow = false;     // --pen-window: its window shown over the screen
+  bool diagnose = false;  // --diagnose: findings after the report
   bool json = false;        // --json: the run as one JSON document instead of the text
   std::string recordPath;   // --record FILE: also write the run as a tablet profile; "" for none
 };
+
+inline constexpr uint32_t kMaxPenSeconds = 86400;
 
 enum class CliAction { RunTest, ShowHelp, ShowVersion, Fail };
 

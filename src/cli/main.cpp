@@ -3,14 +3,35 @@
 #include <cstdlib>
 
 #include "cli_options.h"
+#include "pen_check.h"
 #include "report/dialog_state.h"
 #include "report_outcome.h"
 #include "run_exports.h"
+#include "utf8_output.h"
 #include "watched_test.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #endif
+
+namespace {
+
+void WritePenLine(void* utf16, const char16_t* text, size_t length) {
+  WriteReport(text, length, *static_cast<const bool*>(utf16));
+}
+
+PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
+  static bool utf16 = false;
+  utf16 = options.utf16;
+  PenCheckSettings settings;
+  settings.seconds = options.penSeconds;
+  settings.safeMode = options.safeMode;
+  settings.noNullBuffer = options.noNullBuffer;
+  settings.showWindow = options.penWindow;
+  return RunPenCheck(settings, &WritePenLine, &utf16);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
@@ -53,7 +74,14 @@ int main(int argc, char** argv) {
 
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
-  const int code = FinishExports(exports, *state, report, hung, options);
+  int code = FinishExports(exports, *state, report, hung, options);
+  // The pen check follows a report that was written (the JSON document
+  // stands alone: the two options do not go together).
+  if (!hung && options.penCheck && code != 1) {
+    const PenCheckResult pen = RunPenCheckAfterReport(options);
+    hung = pen.hung;
+    if (hung || code == kExitComplete) code = pen.exitCode;
+  }
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
     // anything that could wait for it or touch what it holds (on Windows

@@ -12,6 +12,11 @@ enum ReportExitCode : int {
   kExitHung = 5,
   kExitHardException = 6,
   kExitRowException = 7,
+  kExitProblemsFound = 8,  // --diagnose: complete, with a finding of severity problem
+  // The pen check (--pen): the library lacks one of the five entry points
+  // it calls (or cannot be loaded), or no context could be opened.
+  kExitPenNoEntryPoints = 9,
+  kExitPenNoContext = 10,
 };
 
 // hung: the watchdog ended the test (the outcome is then not read: the

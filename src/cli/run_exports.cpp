@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "answer_record.h"
+#include "diagnose_run.h"
 #include "json_export.h"
 #include "report/dialog_state.h"
 #include "report_outcome.h"
@@ -16,7 +17,9 @@ namespace {
 constexpr uint32_t kLogEntries = 16384;
 constexpr uint32_t kLogBytes = 64u * 1024u * 1024u;
 
-bool WantsLog(const ReportOptions& options) { return options.json || !options.recordPath.empty(); }
+bool WantsLog(const ReportOptions& options) {
+  return options.json || options.diagnose || !options.recordPath.empty();
+}
 
 }  // namespace
 
@@ -36,18 +39,25 @@ void AttachExports(RunExports& exports, DialogState& state) {
   state.answerLog = exports.entries ? &exports.log : nullptr;
 }
 
-int FinishExports(RunExports& exports, const DialogState& state, const std::u16string& report, bool hung,
+int FinishExports(RunExports& exports, const DialogState& state, const std::u16string& report, bool& hung,
                   const ReportOptions& options) {
   // Taken at once: after a hang the stuck worker keeps the record, and what
   // it had logged up to the stuck call stays as it is.
   const AnswerLog log = exports.log;
   const RunOutcome outcome = state.outcome;
-  int code = ExitCodeOf(outcome, hung);
+  const bool reportHung = hung;
+  int code = ExitCodeOf(outcome, reportHung);
 
   bool written = true;
   if (options.json) {
-    const std::string document = ExportJson(log, outcome, hung, code, options, report);
+    const std::string document = ExportJson(log, outcome, reportHung, code, options, report);
     written = std::fwrite(document.data(), 1, document.size(), stdout) == document.size() && std::fflush(stdout) == 0;
+  } else if (options.diagnose) {
+    const RunDiagnosis diagnosis = DiagnoseRun(log, outcome, reportHung, options);
+    if (code == kExitComplete && diagnosis.problems > 0) code = kExitProblemsFound;
+    hung = hung || diagnosis.workerLeftBehind;
+    const std::u16string text = report + diagnosis.section;
+    written = WriteReport(text.data(), text.size(), options.utf16);
   } else {
     written = WriteReport(report.data(), report.size(), options.utf16);
   }
@@ -56,7 +66,7 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
   if (!options.recordPath.empty()) {
     std::string profile;
     std::string error;
-    if (!RecordProfile(log, outcome, hung, options, profile, error)) {
+    if (!RecordProfile(log, outcome, reportHung, options, profile, error)) {
       DiscardWholeFile(exports.record);
       std::fprintf(stderr, "padscope-report: --record: %s\n", error.c_str());
     } else if (!CommitWholeFile(exports.record, profile, error)) {

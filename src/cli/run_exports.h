@@ -30,5 +30,7 @@ void AttachExports(RunExports& exports, DialogState& state);
 // After the run (report: its finished text): writes the report or the JSON
 // document to standard output and the recording to its file. Returns the
 // process's exit code: the run's, or 1 when an output could not be written.
-int FinishExports(RunExports& exports, const DialogState& state, const std::u16string& report, bool hung,
+// With --diagnose the findings follow the report; `hung` becomes true when
+// its own questions left a stuck worker behind.
+int FinishExports(RunExports& exports, const DialogState& state, const std::u16string& report, bool& hung,
                   const ReportOptions& options);

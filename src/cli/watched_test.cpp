@@ -1,5 +1,6 @@
 #include "watched_test.h"
 
+#include <chrono>
 #include <cstdint>
 
 #include "platform/platform.h"
@@ -35,16 +36,34 @@ const char16_t* ReadWritePosition(const DialogState& state) {
   return *static_cast<char16_t* const volatile*>(&state.writePosition);
 }
 
+// What a worker thread runs: the report, or other work watched the same way.
+struct WorkerTask {
+  void (*body)(void* argument);
+  void* argument;
+};
+
+// A body on its record, as a task.
+struct RecordJob {
+  void (*body)(DialogState& state);
+  DialogState* state;
+};
+
+void RunRecordJob(void* argument) {
+  auto* job = static_cast<RecordJob*>(argument);
+  job->body(*job->state);
+}
+
 #ifdef _WIN32
 DWORD WINAPI WorkerMain(void* argument) {
-  WorkerBody(*static_cast<DialogState*>(argument));
+  const auto* task = static_cast<const WorkerTask*>(argument);
+  task->body(task->argument);
   return 0;
 }
 
 struct Worker {
   HANDLE handle = nullptr;
-  bool Start(DialogState& state) {
-    handle = CreateThread(nullptr, 0, &WorkerMain, &state, 0, nullptr);
+  bool Start(WorkerTask& task) {
+    handle = CreateThread(nullptr, 0, &WorkerMain, &task, 0, nullptr);
     return handle != nullptr;
   }
   bool WaitEnded(uint32_t milliseconds) { return WaitForSingleObject(handle, milliseconds) == WAIT_OBJECT_0; }
@@ -52,13 +71,14 @@ struct Worker {
 };
 #else
 void* WorkerMain(void* argument) {
-  WorkerBody(*static_cast<DialogState*>(argument));
+  const auto* task = static_cast<const WorkerTask*>(argument);
+  task->body(task->argument);
   return nullptr;
 }
 
 struct Worker {
   pthread_t thread{};
-  bool Start(DialogState& state) { return pthread_create(&thread, nullptr, &WorkerMain, &state) == 0; }
+  bool Start(WorkerTask& task) { return pthread_create(&thread, nullptr, &WorkerMain, &task) == 0; }
   bool WaitEnded(uint32_t milliseconds) {
     timespec deadline{};
     clock_gettime(CLOCK_REALTIME, &deadline);
@@ -76,24 +96,29 @@ struct Worker {
 
 }  // namespace
 
+bool RunWatched(DialogState& state, void (*body)(DialogState& state)) {
+  // Static: a worker that hangs keeps reading its job after this returns.
+  static RecordJob job;
+  static WorkerTask task;
+  job = RecordJob{body, &state};
+  task = WorkerTask{&RunRecordJob, &job};
+  Worker worker;
+  if (!worker.Start(task)) return false;
+  for (;;) {
+    if (worker.WaitEnded(kWatchdogPeriodMs)) {
+      worker.Close();
+      return true;
+    }
+    const int32_t progress = ReadProgress(state);
+    if (progress == state.lastSeenProgress) return false;
+    state.lastSeenProgress = progress;
+  }
+}
+
 std::u16string RunWatchedTest(DialogState& state, bool& hung) {
   hung = false;
   ResetReport(state);
-  Worker worker;
-  if (worker.Start(state)) {
-    for (;;) {
-      if (worker.WaitEnded(kWatchdogPeriodMs)) {
-        worker.Close();
-        return std::u16string(state.ReportText, ReportLength(state));
-      }
-      const int32_t progress = ReadProgress(state);
-      if (progress != state.lastSeenProgress) {
-        state.lastSeenProgress = progress;
-        continue;
-      }
-      break;
-    }
-  }
+  if (RunWatched(state, &WorkerBody)) return std::u16string(state.ReportText, ReportLength(state));
   // No progress for a whole period (or no worker at all): the text so far
   // ends in "<hung>". The worker may still be stuck inside the library, so
   // the record is not written again; the text is copied instead.
@@ -103,4 +128,30 @@ std::u16string RunWatchedTest(DialogState& state, bool& hung) {
   text += kHungEnding;
   text += u"\r\n";
   return text;
+}
+
+bool RunWatchedWork(void (*body)(void* argument), void* argument, const std::atomic<int32_t>& progress,
+                    void (*poll)(void* context), void* pollContext) {
+  using Clock = std::chrono::steady_clock;
+  constexpr uint32_t kPollPeriodMs = 20;
+  // Outlives a worker left behind stuck: the process ends before it would.
+  static WorkerTask task;
+  task = WorkerTask{body, argument};
+  Worker worker;
+  if (!worker.Start(task)) return false;
+  int32_t lastSeen = progress.load();
+  Clock::time_point lastTick = Clock::now();
+  for (;;) {
+    const bool ended = worker.WaitEnded(kPollPeriodMs);
+    poll(pollContext);
+    if (ended) {
+      worker.Close();
+      return true;
+    }
+    if (Clock::now() - lastTick < std::chrono::milliseconds(kWatchdogPeriodMs)) continue;
+    lastTick = Clock::now();
+    const int32_t seen = progress.load();
+    if (seen == lastSeen) return false;
+    lastSeen = seen;
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "report/answer_logging.h"
 #include "report/dialog_state.h"
 
 namespace {
@@ -16,6 +17,7 @@ bool AnswerHasSize(DialogState& state, uint32_t expected) {
   if (state.lastQuerySize == 0) return false;
   if (state.lastQuerySize != expected) {
     Append(state, u"<invalid buffer length: expected %u>", expected);
+    NoteSizeRefused(state, expected);
     return false;
   }
   return true;
@@ -85,11 +87,13 @@ void AppendUintArray(DialogState& state) {
   if (size == 0) return;
   if (size % 4 != 0) {
     Append(state, u"<invalid buffer length: %u (expected multiple of UINT)>", size);
+    NoteSizeRefused(state, 0);
     return;
   }
   const uint32_t count = size / 4;
   if (count > kMaxArrayValues) {
     Append(state, u"<invalid buffer length: %u (expected less than sizeof(UINT)*256)>", size);
+    NoteSizeRefused(state, 0);
     return;
   }
   Append(state, u"[%3u]", count);

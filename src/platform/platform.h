@@ -80,6 +80,36 @@ using VersionValueSink = void (*)(void* context, size_t keyIndex, const char16_t
 void ReadVersionStrings(const char16_t* path, const char16_t* const* keyNames, size_t keyCount,
                         VersionValueSink sink, void* context);
 
+// ---- The system around the program --------------------------------------
+
+// The desktop the program sees: the union of all monitors, in screen
+// coordinates (Windows: the virtual screen; posix: a stand-in, by default
+// 0,0 1920x1080, or "left,top,width,height" from PADSCOPE_POSIX_DESKTOP).
+struct DesktopBounds {
+  int32_t left;
+  int32_t top;
+  int32_t width;
+  int32_t height;
+};
+DesktopBounds Desktop();
+
+// True when the file at path lies directly in one of the system's own
+// folders (Windows: the system folder, its 32-bit twin and the Windows
+// folder; posix: the usual library folders, or the colon-separated list
+// in PADSCOPE_POSIX_SYSTEM_FOLDERS).
+bool InSystemFolder(const char16_t* path);
+
+// The other edition of a system library: on 64-bit Windows the file of
+// that name that programs of the other bitness load (SysWOW64 for a 64-bit
+// program, System32 for a 32-bit one). Writes its path into out (capacity
+// units, terminator included) and returns its length; 0 when the system
+// has no other edition (32-bit Windows; posix unless
+// PADSCOPE_POSIX_OTHER_EDITION names a folder to stand in for it).
+uint32_t OtherEditionLibraryPath(const char16_t* fileName, char16_t* out, uint32_t capacity);
+
+// True when a file exists at path.
+bool FileExists(const char16_t* path);
+
 // ---- Memory ----------------------------------------------------------------
 
 // Allocates zeroed memory of `bytes` whose end lies at a page boundary

@@ -126,6 +126,14 @@ void LogAnswerBytes(DialogState& state, AnswerLogEntry* entry, uint32_t count) {
   log->bytesUsed += length;
 }
 
+void NoteSizeRefused(DialogState& state, uint32_t expected) {
+  AnswerLog* log = state.answerLog;
+  if (log == nullptr || log->entryCount == 0) return;
+  AnswerLogEntry& entry = log->entries[log->entryCount - 1];
+  entry.sizeRefused = true;
+  entry.expectedSize = expected;
+}
+
 LibraryIdentity* LoggedLibrary(DialogState& state) {
   return state.answerLog != nullptr ? &state.answerLog->library : nullptr;
 }

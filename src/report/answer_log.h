@@ -48,6 +48,11 @@ struct AnswerLogEntry {
   uint32_t bytesOffset;  // into AnswerLog::bytes
   uint32_t bytesLength;
   bool bytesLost;        // the byte store was full: the answer's bytes are not kept
+  // The row refused the answer's size ("<invalid buffer length: ...>");
+  // expectedSize is the size it wanted, 0 for the array rule (a multiple of
+  // four, at most 256 values).
+  bool sizeRefused;
+  uint32_t expectedSize;
   // The row's text after its label (echoes and decoded value), as offsets
   // into the report text: [textBegin, textEnd).
   uint32_t textBegin;

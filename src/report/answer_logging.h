@@ -23,6 +23,10 @@ void EndLoggedRow(DialogState& state);
 // Keeps the answer a real call left in queryBuffer (count: what it returned).
 void LogAnswerBytes(DialogState& state, AnswerLogEntry* entry, uint32_t count);
 
+// The row just rendered refused its answer's size (expected: the size it
+// wanted, 0 for the array rule).
+void NoteSizeRefused(DialogState& state, uint32_t expected);
+
 // The library's identity, as its rows show it.
 LibraryIdentity* LoggedLibrary(DialogState& state);
 void CopyLoggedText(LoggedText& into, const char16_t* text);

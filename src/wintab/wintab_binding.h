@@ -17,6 +17,13 @@ namespace wintab {
 // WTInfoW(category, index, output or null) -> byte count.
 using WTInfoWEntry = uint32_t(PADSCOPE_WINTAB_API*)(uint32_t category, uint32_t index, void* output);
 
+// The entry points of padscope-report's pen check. Contexts are opaque
+// handles, as wide as a pointer; BOOL results and flags are int.
+using WTOpenWEntry = void*(PADSCOPE_WINTAB_API*)(void* window, void* logContext, int enable);
+using WTEnableEntry = int(PADSCOPE_WINTAB_API*)(void* context, int enable);
+using WTPacketsGetEntry = int(PADSCOPE_WINTAB_API*)(void* context, int maximum, void* packets);
+using WTCloseEntry = int(PADSCOPE_WINTAB_API*)(void* context);
+
 inline constexpr char kLibraryFileName8[] = "WINTAB32.DLL";
 inline constexpr char16_t kLibraryFileName[] = u"WINTAB32.DLL";
 inline constexpr char kInfoEntryName[] = "WTInfoW";
@@ -74,6 +81,33 @@ inline constexpr uint32_t CSR_MODE = 16;
 inline constexpr uint32_t CSR_MINPKTDATA = 17;
 inline constexpr uint32_t CSR_MINBUTTONS = 18;
 inline constexpr uint32_t CSR_CAPABILITIES = 19;
+
+// Packet fields (lcPktData, DVC_PKTDATA, CSR_PKTDATA bits). A packet holds
+// the fields of its context's lcPktData in this bit order: PK_CONTEXT is a
+// handle (4 or 8 bytes, as wide as a pointer of the process), the
+// orientation and the rotation three 32-bit ints each, every other field
+// one 32-bit value.
+inline constexpr uint32_t PK_CONTEXT = 0x0001;
+inline constexpr uint32_t PK_STATUS = 0x0002;
+inline constexpr uint32_t PK_TIME = 0x0004;
+inline constexpr uint32_t PK_CHANGED = 0x0008;
+inline constexpr uint32_t PK_SERIAL_NUMBER = 0x0010;
+inline constexpr uint32_t PK_CURSOR = 0x0020;
+inline constexpr uint32_t PK_BUTTONS = 0x0040;
+inline constexpr uint32_t PK_X = 0x0080;
+inline constexpr uint32_t PK_Y = 0x0100;
+inline constexpr uint32_t PK_Z = 0x0200;
+inline constexpr uint32_t PK_NORMAL_PRESSURE = 0x0400;
+inline constexpr uint32_t PK_TANGENT_PRESSURE = 0x0800;
+inline constexpr uint32_t PK_ORIENTATION = 0x1000;
+inline constexpr uint32_t PK_ROTATION = 0x2000;
+inline constexpr uint32_t kKnownPacketFields = 0x3FFF;
+
+// pkStatus: the cursor is outside the context.
+inline constexpr uint32_t TPS_PROXIMITY = 0x0001;
+
+// Messages, as offsets from the context's lcMsgBase.
+inline constexpr uint32_t kProximityMessageOffset = 5;  // WT_PROXIMITY
 
 using FIX32 = uint32_t;  // unsigned 16.16 fixed point
 using WTPKT = uint32_t;  // packet-data bit set

@@ -181,6 +181,154 @@ run sim many-cursors ""
 expect_status 0 "many cursors"
 grep -q "<report full>" "$out" || fail "many cursors: no <report full>"
 
+# The pen check (--pen). Lines are compared whole; "row LABEL VALUE" is a
+# row as the report writes them (the label in 30 columns, a blank, the value).
+row() { printf '%-30s %s' "$1" "$2"; }
+crlf() { sed 's/$/\r/'; }
+pen_section() { sed -n '/^PEN CHECK\r$/,$p' "$out"; }
+has_line() { pen_section | grep -qxF -- "$1"$'\r'; }
+# A profile file as the library opens it: under Wine through drive Z:.
+profile_path() {
+  if [ "$mode" = wine ]; then printf 'Z:%s' "${1//\//\\}"; else printf '%s' "$1"; fi
+}
+
+# The default profile's stroke, line by line from its script (sim/README.md):
+# times 1000 to 1160 every 20, x from 10000 and y from 8000 by 500 and 200 a
+# packet up to packet 8, pressure 0 1024 2048 4096 6144 8191 4096 0, the tip
+# (button 1) down from packet 2 to 7, azimuth 900 then 950 from packet 3 and
+# 1000 from packet 6, altitude 600 then 550 from packet 4, twist 0; packet 9
+# only sets status 1 (outside the context). Every process here is 64-bit,
+# so the first context's handle 1 has sixteen digits.
+{
+  echo "PEN CHECK"
+  row WTI_DEFCONTEXT '{212} "Default Digitizing", lcDevice 0, lcPktData 0x00001fff, lcMsgBase 0x00007ff0'; echo
+  row "WTOpenW()" 0x0000000000000001; echo
+  row "WTEnable(TRUE)" 1; echo
+  echo "Reading packets for 1 s: move the pen over the tablet (Ctrl+C ends it early)"
+  echo
+  echo "      time  cursor     buttons         x         y  pressure  azimuth  altitude   twist"
+  echo "proximity: cursor 0 entered the context"
+  pressures=(0 1024 2048 4096 6144 8191 4096 0)
+  buttons=(0 1 1 1 1 1 1 0)
+  azimuths=(900 900 950 950 950 1000 1000 1000)
+  altitudes=(600 600 600 550 550 550 550 550)
+  for n in 0 1 2 3 4 5 6 7; do
+    printf '%10u  %6u  0x%08x  %8d  %8d  %8u  %7d  %8d  %6d\n' $((1000 + 20 * n)) 0 "${buttons[n]}" \
+      $((10000 + 500 * n)) $((8000 + 200 * n)) "${pressures[n]}" "${azimuths[n]}" "${altitudes[n]}" 0
+  done
+  echo "proximity: cursor 0 left the context"
+  printf '%10u  %6u  0x%08x  %8d  %8d  %8u  %7d  %8d  %6d\n' 1160 0 0 13500 9400 0 1000 550 0
+  echo
+  row "Reading ended" "the time was up"; echo
+  row "WTClose()" 1; echo
+  echo
+  row "Packets read" 9; echo
+  row x "10000..13500 seen of 0..44704"; echo
+  row y "8000..9400 seen of 0..27940"; echo
+  row pressure "0..8191 seen of 0..8191"; echo
+  row "Cursors seen" '0 "Pressure Pen" (9)'; echo
+} | crlf >"$work/pen-default.expected"
+run sim default "" --pen=1
+expect_status 0 "pen: default stroke"
+pen_section | cmp -s - "$work/pen-default.expected" || {
+  fail "pen: default stroke: lines differ"
+  pen_section | diff "$work/pen-default.expected" - | head -20
+}
+run sim default "" --pen=1 --utf16
+expect_status 0 "pen: --utf16"
+if command -v iconv >/dev/null; then
+  iconv -f UTF-16LE -t UTF-8 "$out" | sed -n '/^PEN CHECK\r$/,$p' | cmp -s - "$work/pen-default.expected" ||
+    fail "pen: --utf16: not the UTF-16LE form of the pen lines"
+fi
+
+# Another layout (lcPktData 0x05E7: context, status, time, cursor, buttons,
+# x, y, pressure; in a 64-bit process 36 bytes of fields padded to 40),
+# two cursors, a packet naming another context, and pressure stuck at 0.
+cat >"$work/pen-flat.profile" <<'PROFILE'
+base default
+patch defcontext 0 104 u32 0x05E7
+packet none
+packet time 500 cursor 1 x -20 y 30 pressure 0
+packet x -10 context 7
+packet cursor 0 x 0 y 40 context 1
+packet status 1
+PROFILE
+{
+  echo "      time  cursor     buttons         x         y  pressure"
+  echo "proximity: cursor 1 entered the context"
+  echo "       500       1  0x00000000       -20        30         0"
+  echo "       505       1  0x00000000       -10        30         0  <pkContext 0x0000000000000007>"
+  echo "       510       0  0x00000000         0        40         0"
+  echo "proximity: cursor 0 left the context"
+  echo "       515       0  0x00000000         0        40         0"
+  echo
+  row "Reading ended" "the time was up"; echo
+  row "WTClose()" 1; echo
+  echo
+  row "Packets read" 4; echo
+  row x "-20..0 seen of 0..44704"; echo
+  row y "30..40 seen of 0..27940"; echo
+  row pressure "0..0 seen of 0..8191"; echo
+  row "Cursors seen" '1 "Pressure Eraser" (2), 0 "Pressure Pen" (2)'; echo
+  row Verdict "pressure never left 0 while the pen moved"; echo
+} | crlf >"$work/pen-flat.expected"
+run sim "$(profile_path "$work/pen-flat.profile")" "" --pen=1
+expect_status 0 "pen: flat pressure"
+has_line "$(row WTI_DEFCONTEXT '{212} "Default Digitizing", lcDevice 0, lcPktData 0x000005e7, lcMsgBase 0x00007ff0')" ||
+  fail "pen: flat pressure: the context row"
+pen_section | tail -n +7 | cmp -s - "$work/pen-flat.expected" || {
+  fail "pen: flat pressure: lines differ"
+  pen_section | tail -n +7 | diff "$work/pen-flat.expected" - | head -20
+}
+
+# Hostile drivers: each case ends with its documented exit code and the
+# lines that say what happened; the process never crashes.
+#   library|injection|options|exit code|line|line that must end the output
+pen_cases=(
+  "sim|WTOpenW,segv||7||$(row "WTOpenW()" "<exception>")"
+  "sim|WTEnable,fpe||7|$(row "WTEnable(TRUE)" "<exception>")|$(row "Verdict" "no packets came: was the pen moved over the tablet during the check?")"
+  "sim|WTPacketsGet,segv||7|$(row "WTPacketsGet()" "<exception>")|$(row "Verdict" "no packets came: was the pen moved over the tablet during the check?")"
+  "sim|WTPacketsGet,raise||7|$(row "Reading ended" "at the fault above")|"
+  "sim|WTPacketsGet,stack||7|$(row "WTPacketsGet()" "<exception>")|"
+  "sim|WTClose,ill||7|$(row "WTClose()" "<exception>")|$(row "Cursors seen" '0 "Pressure Pen" (9)')"
+  "sim|WTPacketsGet,hang||5||$(row "WTPacketsGet()" "<hung>")"
+  "sim|WTPacketsGet,write=2||7|$(row "WTPacketsGet()" "<exception>")|"
+  "sim|WTPacketsGet,count=5||7|$(row "WTPacketsGet()" "returned 5 for 1 packet asked")|"
+  "sim|WTOpenW,fail||10||Error: WTOpenW() opened no context: the pen check cannot read packets"
+  "sim|WTOpenW,handle=99||0|$(row "WTEnable(TRUE)" 0)|"
+  "sim|WTPacketsGet,segv|--no-safe-mode|6||$(row "WTPacketsGet()" "<hard exception>")"
+  "no-wtinfo|||3||Error: WTInfoW() not found: the pen check needs WTInfoW, WTOpenW, WTEnable, WTPacketsGet and WTClose"
+)
+for case in "${pen_cases[@]}"; do
+  IFS='|' read -r library inject options code line last <<<"$case"
+  # shellcheck disable=SC2086
+  run "$library" default "$inject" --pen=1 $options
+  expect_status "$code" "pen: $library $inject $options"
+  [ -z "$line" ] || has_line "$line" || fail "pen: $library $inject $options: no line '$line'"
+  [ -z "$last" ] || [ "$(pen_section | tail -n 1)" = "$last"$'\r' ] ||
+    fail "pen: $library $inject $options: ends in '$(pen_section | tail -n 1)', not '$last'"
+done
+# Ctrl+C ends the reading early and the check still ends cleanly (natively:
+# under Wine a signal to the loader is no console's Ctrl+C).
+if [ "$mode" = native ]; then
+  LD_LIBRARY_PATH="$sim_dir" timeout 20 "$program" --pen=60 >"$work/out" 2>"$work/err" &
+  pid=$!
+  for _ in $(seq 100); do
+    grep -q "^Reading packets for" "$work/out" && break
+    sleep 0.05
+  done
+  sleep 0.3
+  kill -INT "$pid"
+  wait "$pid"
+  status=$?
+  out="$work/out"
+  expect_status 0 "pen: Ctrl+C"
+  has_line "$(row "Reading ended" "at Ctrl+C")" || fail "pen: Ctrl+C: not ended by it"
+  has_line "$(row "Packets read" 9)" || fail "pen: Ctrl+C: not every packet of the stroke read"
+fi
+run sim default "" --pen=soon
+expect_status 2 "pen: a bad duration"
+grep -q "'--pen=soon'" "$err" || fail "pen: a bad duration: not named"
 # Recorded and replayed: every built-in profile of the simulated library,
 # and a hostile run (faults with Safe Mode at several rows, a late hang),
 # give the same report (apart from what the normalizer replaces) and the
@@ -258,7 +406,7 @@ ls "$work" | grep -q partial && fail "--record: a temporary file was left behind
 
 # Options that conflict, or a FILE that cannot be written: one line, exit
 # code 2, nothing run.
-for bad in "--json --utf16" "--record" "--record $(host_path "$work/a") --record $(host_path "$work/b")" \
+for bad in "--json --utf16" "--json --pen=1" "--record" "--record $(host_path "$work/a") --record $(host_path "$work/b")" \
            "--record $(host_path "$work/no-such-folder/x.profile")" "--record $(host_path "$work")"; do
   # shellcheck disable=SC2086
   run sim default "" $bad
@@ -267,6 +415,152 @@ for bad in "--json --utf16" "--record" "--record $(host_path "$work/a") --record
   [ "$(wc -l <"$err")" -eq 1 ] || fail "$bad: the error is not one line: $(cat "$err")"
 done
 [ ! -e "$work/a" ] && [ ! -e "$work/b" ] || fail "--record given twice: a file was written"
+
+# --diagnose: for every rule a tablet that triggers it and one that must
+# not, each derived from the profile's data. The desktop is the one the
+# Wine fixture gives every program (1280x1024, tools/wine-run.sh), natively
+# through the posix stand-in; natively the simulated library's folder stands
+# in for a system folder unless a case says otherwise.
+readonly wine_desktop_posix=0,0,1280,1024
+diag_profile() {  # diag_profile NAME LINES...: a profile file; prints its path for the library
+  local file="$work/diag-$1.profile"
+  shift
+  printf '%s\n' "$@" >"$file"
+  host_path "$file"
+}
+# Dimensions of the default system context patched to the fixture's desktop,
+# and a DVC_Z axis for the Z bit that DVC_PKTDATA 0x1FFF promises: a
+# tablet with nothing to find.
+healthy=$(diag_profile healthy "base default" "patch defsysctx 0 196 i32 1280 1024" \
+  "item device:0 DVC_Z axis 0 1023 0 0")
+diag_lines() { tr -d '\r' <"$out" | sed -n '/^Diagnosis$/,$p' | sed 1d; }
+diag_ids() { diag_lines | awk '$1 == "problem" || $1 == "warning" || $1 == "note" { print $2 }'; }
+diagnose() {  # diagnose NAME STATUS PRESENT ABSENT TEXT PROFILE INJECT [OPTIONS...]
+  local name="$1" expected="$2" present="$3" absent="$4" text="$5" profile="$6" inject="$7"
+  shift 7
+  PADSCOPE_POSIX_DESKTOP="${DESKTOP-$wine_desktop_posix}" \
+    PADSCOPE_POSIX_SYSTEM_FOLDERS="${SYSTEM_FOLDERS-$sim_dir}" \
+    run sim "$profile" "$inject" --diagnose "$@"
+  expect_status "$expected" "--diagnose $name"
+  local ids
+  ids=" $(diag_ids | tr '\n' ' ')"
+  for id in $present; do [[ "$ids" == *" $id "* ]] || fail "--diagnose $name: no $id finding (found:$ids)"; done
+  for id in $absent; do [[ "$ids" != *" $id "* ]] || fail "--diagnose $name: a $id finding it must not give"; done
+  [ -z "$text" ] || diag_lines | grep -qF -- "$text" || fail "--diagnose $name: no finding says '$text'"
+  # The closing line counts the lines above it.
+  local p w n
+  p=$(diag_ids_of problem) w=$(diag_ids_of warning) n=$(diag_ids_of note)
+  local closing
+  closing="$(diag_lines | tail -1)"
+  if [ $((p + w + n)) -eq 0 ]; then
+    [ "$closing" = "No findings (0 problems, 0 warnings, 0 notes)." ] || fail "--diagnose $name: closing line '$closing'"
+  else
+    [[ "$closing" == "$((p + w + n)) finding"*": $p problem"*", $w warning"*", $n note"*"." ]] ||
+      fail "--diagnose $name: closing line '$closing' for $p, $w, $n"
+  fi
+  if [ "$expected" -eq 0 ] && [ "$p" -ne 0 ]; then fail "--diagnose $name: a problem, yet exit code 0"; fi
+}
+diag_ids_of() { diag_lines | awk -v s="$1" '$1 == s' | wc -l; }
+problems="no-library no-wtinfo no-interface no-devices no-cursors no-active-cursor context-device-beyond wrong-size"
+problems+=" contained-faults hung hard-exception"
+
+# The default tablet has no problem. Its DVC_PKTDATA 0x1FFF, CSR_PKTDATA
+# 0x1FFF of pen and eraser and the digitizing context's lcPktData 0x1FFF
+# carry the Z bit (0x0200) while it has no DVC_Z item: that finding is right.
+diagnose default 0 "axis-promised" "$problems cursor-beyond-count no-pressure cursor-data-beyond-device" \
+  "promises Z, but no such axis is described (WTI_DEVICE+0 DVC_Z" default ""
+# (Under Wine the simulated library sits beside the program: outside the system's folders.)
+place=library-outside-system
+[ "$mode" = wine ] && place=
+diagnose healthy 0 "" "$problems axis-promised screen-mismatch $place cursor-beyond-count" "" "$healthy" ""
+if [ "$mode" = native ]; then
+  [ -z "$(diag_ids)" ] || fail "--diagnose healthy: findings: $(diag_ids | tr '\n' ' ')"
+  # The posix desktop's documented default, 0,0 1920x1080, is the default tablet's lcSysOrg/lcSysExt.
+  DESKTOP= diagnose default-desktop 0 "" "screen-mismatch" "" default ""
+fi
+# The findings come after the report, which stays as the plain run writes it.
+report_before_diagnosis() { sed -n '1,/^Diagnosis\r$/p' "$out" | head -n -2; }
+for sample in "default|" "slot-fault|cursor:3,CSR_NAME,probe,segv"; do
+  IFS='|' read -r name inject <<<"$sample"
+  run sim default "$inject"
+  cp "$out" "$work/plain.out"
+  run sim default "$inject" --diagnose
+  cmp -s <(normalized "$work/plain.out") <(report_before_diagnosis | "$NORMALIZE") ||
+    fail "--diagnose $name: the report before the findings differs from the plain run's"
+done
+
+# Counts of 0 while the probe answers; the cursors 0 to 2 still answer
+# (zero-counts keeps the default's cursors), slots past a count of 0.
+diagnose zero-counts 8 "no-devices no-cursors cursor-beyond-count" "" "IFC_NCURSORS is 0" zero-counts ""
+# No cursor active: CSR_ACTIVE 0 for all three; the default has pen and eraser active.
+diagnose no-active 8 "no-active-cursor" "" "WTI_CURSOR+2 CSR_ACTIVE" \
+  "$(diag_profile no-active "base default" "item cursor:0-2 CSR_ACTIVE u32 0")" ""
+# Cursors past the count: a count of 2 whose cursor 0 has no name, while
+# cursor 2 (the default's puck) still answers; with cursor 0 named, every
+# counted cursor is there and the puck past the count does no harm.
+diagnose beyond-count 0 "cursor-beyond-count" "" "WTI_CURSOR+2 CSR_NAME answer, while WTI_CURSOR+0 CSR_NAME inside" \
+  "$(diag_profile beyond "base default" "item interface IFC_NCURSORS u32 2" "item cursor:0 CSR_NAME empty")" ""
+diagnose counted 0 "" "cursor-beyond-count" "" "$(diag_profile counted "base default" "item interface IFC_NCURSORS u32 2")" ""
+# The questions past the count fault or hang: a finding, and the report and
+# its exit code stay those of the complete report.
+diagnose slot-fault 0 "cursor-slot-failed" "$problems" "faulted in the size probe of WTI_CURSOR+3 CSR_NAME" \
+  default "cursor:3,CSR_NAME,probe,segv"
+diagnose slot-hang 0 "cursor-slot-failed" "$problems" "hung in the size probe of WTI_CURSOR+4 CSR_NAME" \
+  default "cursor:4,CSR_NAME,probe,hang"
+# A zero range for the tangent pressure that DVC_PKTDATA 0x1FFF promises.
+diagnose zero-range 0 "axis-promised" "" "promises TANGENT_PRESSURE" \
+  "$(diag_profile zero-range "base default" "item device:0 DVC_TPRESSURE axis 0 0 0 0")" ""
+# ROTATION (0x2000) in the puck's packet data, in no device's DVC_PKTDATA.
+diagnose cursor-data 0 "cursor-data-beyond-device" "" "WTI_CURSOR+2 CSR_PKTDATA is 0x000031ff and has ROTATION" \
+  "$(diag_profile cursor-data "base default" "item cursor:2 CSR_PKTDATA u32 0x31FF")" ""
+diagnose cursor-data-subset 0 "" "cursor-data-beyond-device" "" default ""
+# No pressure: tablet-pc's touch panel has DVC_PKTDATA 0x01E7 without
+# NORMAL_PRESSURE (0x0400); a pressure axis 0..0.
+diagnose no-pressure 0 "no-pressure" "" "WTI_DEVICE+1 DVC_PKTDATA has no NORMAL_PRESSURE" tablet-pc ""
+diagnose flat-pressure 0 "no-pressure" "" "DVC_NPRESSURE has max 0, not above its min 0" \
+  "$(diag_profile flat-pressure "$(cat "$work/diag-healthy.profile")" "item device:0 DVC_NPRESSURE axis 0 0 0 0")" ""
+# The system context's 0,0 1920x1080 against the 1280x1024 desktop.
+diagnose screen 0 "screen-mismatch" "" "lcSysExtY 0,0 1920x1080, but the desktop the program sees is 0,0 1280x1024" \
+  default ""
+# lcDevice 3 of tablet-pc's 2 devices; tablet-pc itself names device 0.
+diagnose context-device 8 "context-device-beyond" "" "names lcDevice 3, beyond the devices of WTI_INTERFACE IFC_NDEVICES 2" \
+  context-device-beyond ""
+diagnose context-device-within 0 "" "context-device-beyond" "" tablet-pc ""
+# wrong-sizes gives IFC_SPECVERSION 4 bytes where a version has 2.
+diagnose wrong-size 8 "wrong-size" "" "WTI_INTERFACE IFC_SPECVERSION (4 bytes, expected 2)" wrong-sizes ""
+# faults: eight faults (its eight "on" lines), the exit code stays 7.
+diagnose faults 7 "contained-faults" "" "8 calls faulted" faults ""
+diagnose hang 5 "hung" "" "The test hung in WTI_DEVICE+0 DVC_PKTDATA: the real call never returned" hang ""
+diagnose hard-exception 6 "hard-exception" "" "in WTI_CURSOR+1 CSR_MODE (the real call)" default \
+  "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
+diagnose no-interface 4 "no-interface" "no-devices" "" no-tablet ""
+PADSCOPE_POSIX_DESKTOP=$wine_desktop_posix run none default "" --diagnose
+expect_status 3 "--diagnose without a library"
+diag_ids | grep -qx no-library || fail "--diagnose without a library: no no-library finding"
+PADSCOPE_POSIX_DESKTOP=$wine_desktop_posix run no-wtinfo default "" --diagnose
+expect_status 3 "--diagnose without WTInfoW"
+diag_ids | grep -qx no-wtinfo || fail "--diagnose without WTInfoW: no no-wtinfo finding"
+# Where the library lies: natively through the stand-ins; under Wine the
+# simulated library sits beside the program, and the x64 prefix either
+# lacks the 32-bit WINTAB32.DLL or has Wine's own, whose company is not
+# the simulated one's.
+if [ "$mode" = native ]; then
+  SYSTEM_FOLDERS=/usr/lib diagnose outside 0 "library-outside-system" "" "$sim_dir/WINTAB32.DLL" default ""
+  diagnose unset-edition 0 "" "other-edition-missing other-edition-differs" "" default ""
+  mkdir -p "$work/other-empty" "$work/other-copy"
+  cp "$sim_dir/WINTAB32.DLL" "$work/other-copy/"
+  PADSCOPE_POSIX_OTHER_EDITION="$work/other-empty" diagnose edition-missing 0 "other-edition-missing" \
+    "other-edition-differs" "There is no $work/other-empty/WINTAB32.DLL" default ""
+  # The posix stand-in reads no version strings of a file that is not loaded.
+  PADSCOPE_POSIX_OTHER_EDITION="$work/other-copy" diagnose edition-differs 0 "other-edition-differs" \
+    "other-edition-missing" "has FileVersion none and CompanyName none" default ""
+else
+  diagnose outside 0 "library-outside-system" "" "WINTAB32.DLL, outside the system's folders" default ""
+  editions=$(diag_ids | grep -c '^other-edition-')
+  [ "$editions" -eq 1 ] || fail "--diagnose: $editions findings about the 32-bit edition, expected one"
+fi
+run sim default "" --diagnose --json
+expect_status 2 "--diagnose with --json"
 
 # The command line.
 run sim default "" --safe
@@ -278,7 +572,7 @@ run sim default "" extra
 expect_status 2 "stray argument"
 run sim default "" --help
 expect_status 0 "--help"
-for option in --no-safe-mode --json --record; do
+for option in --no-safe-mode --json --record --diagnose; do
   grep -q -- "$option" "$out" || fail "--help: $option not listed"
 done
 run sim default "" --version

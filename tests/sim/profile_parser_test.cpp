@@ -154,6 +154,69 @@ TEST(profile_format, injections_use_commas_and_semicolons) {
   EXPECT_TRUE(sim::ParseInjection("", profile, error)) << "no injection at all is fine";
 }
 
+TEST(profile_format, packets_keep_what_they_do_not_name_and_count_serial_and_time_on) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText("packet x -5 pressure 7 azimuth 900 pitch -1 context 0x1122334455667788\n"
+                                    "packet time 100 status 1 cursor 2\n"
+                                    "packet serial 40 y 0x7FFFFFFF roll 3 yaw 4 altitude -900 twist 5 tangent 6\n"
+                                    "packet buttons 3 changed 0x180 z -1\n",
+                                    profile, error))
+      << error;
+  ASSERT_EQ(profile.packets.size(), 4u);
+  const sim::ScriptedPacket& first = profile.packets[0];
+  EXPECT_EQ(first.time, 0u);
+  EXPECT_EQ(first.serial, 1u);
+  EXPECT_EQ(first.x, -5);
+  EXPECT_EQ(first.normalPressure, 7u);
+  EXPECT_EQ(first.context, 0x1122334455667788u);
+  const sim::ScriptedPacket& second = profile.packets[1];
+  EXPECT_EQ(second.time, 100u);
+  EXPECT_EQ(second.serial, 2u);
+  EXPECT_EQ(second.status, 1u);
+  EXPECT_EQ(second.cursor, 2u);
+  EXPECT_EQ(second.x, -5);
+  EXPECT_EQ(second.orientation[0], 900);
+  EXPECT_EQ(second.rotation[0], -1);
+  const sim::ScriptedPacket& last = profile.packets[3];
+  EXPECT_EQ(last.time, 110u);
+  EXPECT_EQ(last.serial, 41u);
+  EXPECT_EQ(last.y, 0x7FFFFFFF);
+  EXPECT_EQ(last.z, -1);
+  EXPECT_EQ(last.buttons, 3u);
+  EXPECT_EQ(last.changed, 0x180u);
+  EXPECT_EQ(last.tangentPressure, 6u);
+  EXPECT_EQ(last.orientation[1], -900);
+  EXPECT_EQ(last.orientation[2], 5);
+  EXPECT_EQ(last.rotation[1], 3);
+  EXPECT_EQ(last.rotation[2], 4);
+  EXPECT_EQ(last.status, 1u);
+  ASSERT_TRUE(sim::ParseProfileText("packet none\npacket x 1\n", profile, error)) << error;
+  ASSERT_EQ(profile.packets.size(), 1u);
+  EXPECT_EQ(profile.packets[0].serial, 1u);
+  EXPECT_EQ(profile.packets[0].normalPressure, 0u);
+}
+
+TEST(profile_format, pen_call_behaviours_combine_in_profiles_and_injections) {
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText("call WTPacketsGet count=-3 write=2\ncall WTPacketsGet hang\n"
+                                    "call WTOpenW handle=0xDEAD\n",
+                                    profile, error))
+      << error;
+  ASSERT_TRUE(sim::ParseInjection("WTOpenW, fail; WTClose,raise:0xE0001234;WTEnable,segv", profile, error)) << error;
+  const auto& get = profile.penCalls[static_cast<size_t>(sim::PenEntry::packetsGet)];
+  EXPECT_EQ(get.misconduct, sim::Misconduct::hang);
+  EXPECT_EQ(get.returnedCount, -3);
+  EXPECT_EQ(get.writtenPackets, 2u);
+  const auto& open = profile.penCalls[static_cast<size_t>(sim::PenEntry::open)];
+  EXPECT_TRUE(open.fails);
+  EXPECT_EQ(open.handle, 0xDEADu);
+  EXPECT_EQ(profile.penCalls[static_cast<size_t>(sim::PenEntry::close)].raiseCode, 0xE0001234u);
+  EXPECT_EQ(profile.penCalls[static_cast<size_t>(sim::PenEntry::enable)].misconduct,
+            sim::Misconduct::accessViolation);
+}
+
 struct ErrorRow {
   const char* text;
   const char* expectedInError;
@@ -190,6 +253,17 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
       {"item interface 1 fill 5 u64 1", "fill needs"},
       {"item interface 1 u8 1 fill 16777216 u8 1", "answer longer than"},
       {"item interface 1 fill 16777217 u8 1", "fill needs"},
+      {"packet x", "pairs of <field> <value>"},
+      {"packet pressure 1 speed 3", "unknown packet field 'speed'"},
+      {"packet pressure -1", "bad value '-1' for packet field pressure"},
+      {"packet x 2147483648", "bad value '2147483648' for packet field x"},
+      {"packet x 1 y \"2\"", "packet takes no text"},
+      {"call WTInfoW segv", "a call behaviour needs"},
+      {"call WTClose", "a call behaviour needs"},
+      {"call WTClose explode", "unknown action 'explode'"},
+      {"call WTClose write=2", "applies to WTPacketsGet only"},
+      {"call WTPacketsGet write=4097", "write= takes a number up to 4096"},
+      {"call WTEnable handle=1", "applies to WTOpenW only"},
   };
   for (size_t row = 0; row < std::size(kRows); ++row) {
     sim::Profile profile;

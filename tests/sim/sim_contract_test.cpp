@@ -1,5 +1,6 @@
 // The WTInfoW contract of the built library, as the program relies on it.
 #include <dlfcn.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -181,6 +182,64 @@ TEST(sim_contract, declares_the_version_texts_of_its_windows_resource) {
   EXPECT_EQ(values[u"CompanyName"], Widen(PADSCOPE_SIM_COMPANY_NAME));
   EXPECT_EQ(values[u"ProductVersion"], Widen(PADSCOPE_SIM_PRODUCT_VERSION));
   EXPECT_EQ(values[u"OriginalFilename"], u"WINTAB32.DLL");
+}
+
+}  // namespace
+
+namespace {
+
+// The pen entry points of the built library, found by name as a host finds them.
+struct PenEntries {
+  wintab::WTOpenWEntry open;
+  wintab::WTEnableEntry enable;
+  wintab::WTPacketsGetEntry packetsGet;
+  wintab::WTCloseEntry close;
+};
+
+PenEntries FindPenEntries() {
+  void* library = simtest::Library().handle;
+  return PenEntries{reinterpret_cast<wintab::WTOpenWEntry>(dlsym(library, "WTOpenW")),
+                    reinterpret_cast<wintab::WTEnableEntry>(dlsym(library, "WTEnable")),
+                    reinterpret_cast<wintab::WTPacketsGetEntry>(dlsym(library, "WTPacketsGet")),
+                    reinterpret_cast<wintab::WTCloseEntry>(dlsym(library, "WTClose"))};
+}
+
+// Records of lcPktData PK_TIME | PK_X: time, then x, 4 bytes each.
+constexpr uint32_t kTimeAndX = wintab::PK_TIME | wintab::PK_X;
+
+TEST(sim_contract, a_context_plays_the_stroke_once_from_its_first_enable) {
+  ProfileScope scope("default");
+  const PenEntries pen = FindPenEntries();
+  ASSERT_TRUE(pen.open && pen.enable && pen.packetsGet && pen.close);
+  wintab::LOGCONTEXTW context{};
+  context.lcPktData = kTimeAndX;
+  void* handle = pen.open(nullptr, &context, 0);
+  ASSERT_NE(handle, nullptr);
+  uint32_t records[2 * 16 + 1];
+  std::memset(records, 0x11, sizeof records);
+  usleep(50000);
+  EXPECT_EQ(pen.packetsGet(handle, 16, records), 0) << "not enabled: no packets";
+  ASSERT_EQ(pen.enable(handle, 1), 1);
+  // The first packet is ready at once, the others 20 ms apart (160 ms in all).
+  const int first = pen.packetsGet(handle, 1, records);
+  ASSERT_EQ(first, 1);
+  EXPECT_EQ(records[0], 1000u);
+  EXPECT_EQ(records[1], 10000u);
+  EXPECT_EQ(records[2], 0x11111111u) << "written past the one record asked";
+  usleep(300000);
+  EXPECT_EQ(pen.packetsGet(handle, 0, records), 0);
+  ASSERT_EQ(pen.packetsGet(handle, 16, records), 8);
+  for (uint32_t n = 0; n < 8; ++n) {
+    EXPECT_EQ(records[2 * n], 1020u + 20 * n) << "packet " << n + 2;
+    EXPECT_EQ(static_cast<int32_t>(records[2 * n + 1]), n < 7 ? 10500 + 500 * static_cast<int32_t>(n) : 13500)
+        << "packet " << n + 2;
+  }
+  EXPECT_EQ(records[16], 0x11111111u);
+  EXPECT_EQ(pen.packetsGet(handle, 16, records), 0) << "each packet comes once";
+  EXPECT_EQ(pen.close(handle), 1);
+  EXPECT_EQ(pen.close(handle), 0) << "a closed handle is unknown";
+  EXPECT_EQ(pen.enable(handle, 1), 0);
+  EXPECT_EQ(pen.packetsGet(reinterpret_cast<void*>(uintptr_t{99}), 16, records), 0);
 }
 
 }  // namespace

@@ -130,6 +130,43 @@ for combination in "${combinations[@]}"; do
   fi
 done
 
+# --diagnose: Wine's cursors sit in slots past its IFC_NCURSORS while a
+# slot inside the count is empty. The slots the finding must name come from
+# the raw answers: IFC_NCURSORS, and which CSR_NAME (index 1) answer.
+if [ "$mode" = report ]; then
+  expected_slots="$(python3 - "$work/raw.1.txt" <<'PY'
+import sys
+items = {}
+for line in open(sys.argv[1]):
+    fields = line.split()
+    if len(fields) >= 5 and fields[0] == "item":
+        items[(int(fields[1]), int(fields[2]))] = int(fields[4])
+raw = [l.split() for l in open(sys.argv[1]) if l.startswith("item 1 5 ")][0]
+count = int.from_bytes(bytes.fromhex(raw[5])[:4].ljust(4, b"\0"), "little") if int(raw[4]) else 0
+end = (count + 2) // 3 * 3 + 3   # up to the next multiple of three, and three more
+past = [k for k in range(count, min(end, count + 8)) if items.get((200 + k, 1), 0) > 0]
+empty_inside = [k for k in range(count) if items.get((200 + k, 1), 1) == 0]
+if past and (count == 0 or empty_inside):
+    print("\n".join("WTI_CURSOR+%d CSR_NAME" % k for k in past))
+PY
+)"
+  [ -n "$expected_slots" ] || fail "the raw answers show no cursor past the count: the fixture changed"
+  for attempt in $(seq $attempts); do
+    "$wine_tablet" run "$state" "$work/padscope-report.exe" --diagnose >"$work/diagnose.txt" 2>"$work/diagnose.err"
+    status=$?
+    [ "$attempt" -lt $attempts ] && [ "$status" -eq 5 ] && loader_hung "$work/diagnose.txt" || break
+  done
+  finding="$(tr -d '\r' <"$work/diagnose.txt" | grep '^warning  cursor-beyond-count ')"
+  [ -n "$finding" ] || fail "--diagnose: no cursor-beyond-count finding"
+  while IFS= read -r slot; do
+    [[ "$finding" == *"$slot"* ]] || fail "--diagnose: the finding does not name $slot: $finding"
+  done <<<"$expected_slots"
+  # Wine's library lies in system32: no finding about its place.
+  tr -d '\r' <"$work/diagnose.txt" | grep -q ' library-outside-system ' && fail "--diagnose: library-outside-system for system32"
+  problems=$(tr -d '\r' <"$work/diagnose.txt" | grep -c '^problem  ')
+  [ "$status" -eq $((problems > 0 ? 8 : 0)) ] || fail "--diagnose exited with $status with $problems problem(s)"
+fi
+
 if [ "$failures" -eq 0 ]; then
   echo "[wine_builtin_tablet_$mode] passed"
   exit 0

@@ -1,0 +1,32 @@
+#include <signal.h>
+#include <time.h>
+
+#include "pen_system.h"
+
+namespace {
+std::atomic<bool>* interruptRequested = nullptr;
+void OnInterrupt(int) { interruptRequested->store(true); }
+}  // namespace
+
+void PreparePenWindows() {}
+void CreatePenWindow(PenWindow& pen) { pen.window = nullptr; }
+void DestroyPenWindow(PenWindow&) {}
+
+void WaitOnPenWindow(PenWindow&, uint32_t milliseconds) {
+  timespec pause{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  nanosleep(&pause, nullptr);
+}
+
+uint64_t MillisecondsNow() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+void CatchInterrupt(std::atomic<bool>* requested) {
+  interruptRequested = requested;
+  struct sigaction action{};
+  action.sa_handler = OnInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
