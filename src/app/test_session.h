@@ -12,9 +12,10 @@
 // Ownership. The dialog window owns the DialogState; the worker borrows it
 // from its start until its finish request has been answered (or until it is
 // terminated and gone). After that it never touches the record again. A
-// worker that the system does not end when it is terminated (a thread stuck
-// in a driver's kernel call ends only when that call returns) keeps its
-// record: the test ends in a fresh one, and the old one is never freed.
+// hung worker keeps its record for good, since the system may not end it
+// when it is terminated (a thread stuck in a driver's kernel call ends only
+// when that call returns): the test ends in a fresh record, and the old one
+// is never freed.
 #pragma once
 
 #include "app/win32.h"
@@ -38,9 +39,9 @@ DWORD WINAPI WorkerMain(LPVOID parameter);
 
 // Every WM_TIMER. Does nothing while no test runs (a tick queued before the
 // timer was stopped can still arrive after the end of a test). Returns the
-// record the dialog owns from now on: `state` itself, or a fresh record when
-// a hung worker could not be confirmed gone. `state` is then left to that
-// worker for the rest of the process and must never be written or freed.
+// record the dialog owns from now on: after a hung test a fresh record, and
+// `state` is then left to the hung worker for the rest of the process and
+// must never be written or freed; otherwise `state` itself.
 DialogState* WatchdogTick(DialogState& state);
 
 // kFinishRequestMessage from the worker.
