@@ -1,6 +1,6 @@
 #include "answer_record.h"
 
-#include <cstdio>
+#include "hex_text.h"
 
 #include "format/utf8_encoding.h"
 #include "wintab/wintab_binding.h"
@@ -14,11 +14,7 @@ constexpr bool kFaultCodesAreSignals = true;
 
 namespace {
 
-std::string Hex(uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*X", digits, value);
-  return text;
-}
+std::string Hex(uint32_t value, int digits) { return "0x" + HexDigits(value, digits, true); }
 
 // The simulated library's action that raises the same fault, as the guard
 // sees it: its exception code on Windows, its signal on posix.
@@ -72,9 +68,7 @@ std::string Quoted(const char16_t* text, size_t units) {
     } else if (unit >= 0x20 && unit < 0x7F) {
       out += static_cast<char>(unit);
     } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
-      out += escape;
+      out += "\\u" + HexDigits(unit, 4, true);
     }
   }
   return out + "\"";

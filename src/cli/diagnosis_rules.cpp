@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "diagnosis.h"
+#include "hex_text.h"
 #include "format/value_format.h"
 #include "wintab/wintab_binding.h"
 
@@ -21,11 +22,7 @@ std::u16string Text(const std::string& ascii) {
   return out;
 }
 std::u16string Number(int64_t value) { return Text(std::to_string(value)); }
-std::u16string Hex(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08x", value);
-  return Text(text);
-}
+std::u16string Hex(uint32_t value) { return Text("0x" + HexDigits(value, 8, false)); }
 
 // "a, b and c"; past `shown` items "and N more".
 std::u16string ListOf(const std::vector<std::u16string>& items, size_t shown = 6) {

@@ -1,8 +1,7 @@
 #include "json_export.h"
 
-#include <cstdio>
-
 #include "format/utf8_encoding.h"
+#include "hex_text.h"
 #include "report/report_driver.h"
 
 namespace {
@@ -15,9 +14,7 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
       out += '\\';
       out += c;
     } else if (byte < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-      out += escape;
+      out += "\\u" + HexDigits(byte, 4, false);
     } else {
       out += c;
     }
@@ -37,11 +34,7 @@ std::string JsonString(const char16_t* text) {
 
 std::string JsonText(const LoggedText& text) { return text.found ? JsonString(text.text) : "null"; }
 
-std::string Hex32(uint32_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "\"0x%08x\"", value);
-  return text;
-}
+std::string Hex32(uint32_t value) { return "\"0x" + HexDigits(value, 8, false) + "\""; }
 
 std::string HexBytes(const uint8_t* bytes, uint32_t length) {
   static const char kDigits[] = "0123456789abcdef";

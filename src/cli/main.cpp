@@ -37,10 +37,7 @@ int main(int argc, char** argv) {
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
   switch (command.action) {
     case CliAction::Fail:
-      // fputs, not fprintf: MinGW's C++ headers route the printf family to
-      // a printf of their own, linked statically, which nothing else needs.
-      std::fputs(command.error.c_str(), stderr);
-      std::fputc('\n', stderr);
+      WriteErrorLine(command.error);
       return kExitUsage;
     case CliAction::ShowHelp:
       std::fputs(kUsageText, stdout);
@@ -55,12 +52,12 @@ int main(int argc, char** argv) {
   RunExports exports;
   std::string exportError;
   if (!PrepareExports(command.options, exports, exportError)) {
-    std::fprintf(stderr, "%s\n", exportError.c_str());
+    WriteErrorLine(exportError);
     return kExitUsage;
   }
   DialogState* state = NewDialogState(nullptr);
   if (state == nullptr) {
-    std::fputs("padscope-report: out of memory\n", stderr);
+    WriteErrorLine("padscope-report: out of memory");
     DiscardWholeFile(exports.record);
     return 1;
   }

@@ -68,9 +68,9 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
     std::string error;
     if (!RecordProfile(log, outcome, reportHung, options, profile, error)) {
       DiscardWholeFile(exports.record);
-      std::fprintf(stderr, "padscope-report: --record: %s\n", error.c_str());
+      WriteErrorLine("padscope-report: --record: " + error);
     } else if (!CommitWholeFile(exports.record, profile, error)) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+      WriteErrorLine(error);
       code = 1;
     }
   }

@@ -28,3 +28,8 @@ bool WriteReport(const char16_t* text, size_t length, bool utf16) {
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
   return std::fflush(stdout) == 0 && written;
 }
+
+void WriteErrorLine(const std::string& line) {
+  std::fputs(line.c_str(), stderr);
+  std::fputc('\n', stderr);
+}

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "hex_text.h"
 #include "packet_layout.h"
 #include "report_outcome.h"
 #include "format/utf8_encoding.h"
@@ -190,6 +191,24 @@ TEST(report_outcome, exit_code_follows_how_the_run_ended) {
 TEST(utf8_output, encodes_every_plane_and_replaces_lone_surrogates) {
   const char16_t text[] = {u'A', 0x00E9, 0x20AC, 0xD83D, 0xDE00, 0xD800, u'\r', u'\n'};
   EXPECT_EQ(ToUtf8(text, 8), "A\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD\r\n");
+}
+
+TEST(hex_text, pads_to_the_width_asked_and_never_cuts) {
+  struct Row {
+    uint32_t value;
+    int digits;
+    bool upperCase;
+    const char* expected;
+  };
+  static const Row rows[] = {
+      {0, 4, true, "0000"},
+      {0x2A, 4, true, "002A"},
+      {0xABCDEF, 2, false, "abcdef"},
+      {0x1F, 8, false, "0000001f"},
+      {0xFFFFFFFFu, 8, true, "FFFFFFFF"},
+      {0, 0, false, "0"},
+  };
+  for (const Row& row : rows) EXPECT_EQ(HexDigits(row.value, row.digits, row.upperCase), row.expected) << row.expected;
 }
 
 }  // namespace
