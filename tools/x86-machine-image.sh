@@ -24,7 +24,8 @@ mirror="$(sed -n 's/^URIs: *\([^ ]*debian\)$/\1/p' /etc/apt/sources.list.d/debia
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 readonly mirror
 
-readonly guest_packages="wine wine64 wine32:i386 xvfb xauth linux-image-amd64 initramfs-tools kmod"
+# python3 checks the JSON documents of padscope-report.
+readonly guest_packages="wine wine64 wine32:i386 xvfb xauth python3 linux-image-amd64 initramfs-tools kmod"
 
 root="$out/root"
 mounted=()
