@@ -51,14 +51,15 @@ void LoadProfile(const std::string& profileSetting, const std::string& injectSet
 }
 
 const ActiveProfile& CurrentProfile() {
+  const ActiveProfile* current = currentProfile.load(std::memory_order_acquire);
+  if (current != nullptr && EnvironmentHolds(kProfileVariable, current->profileSetting) &&
+      EnvironmentHolds(kInjectVariable, current->injectSetting)) {
+    return *current;
+  }
   std::string profileSetting;
   std::string injectSetting;
   ReadEnvironment(kProfileVariable, profileSetting);
   ReadEnvironment(kInjectVariable, injectSetting);
-  const ActiveProfile* current = currentProfile.load(std::memory_order_acquire);
-  if (current != nullptr && current->profileSetting == profileSetting && current->injectSetting == injectSetting) {
-    return *current;
-  }
   auto* fresh = new ActiveProfile;
   LoadProfile(profileSetting, injectSetting, *fresh);
   fresh->previous = current;

@@ -12,6 +12,11 @@ namespace sim {
 // SetEnvironmentVariable by the host is seen). False when it is not set.
 bool ReadEnvironment(const char* name, std::string& value);
 
+// Whether an environment variable of the process holds `value` right now,
+// an unset one counting as empty. Asked on every call of the library, so on
+// posix it compares in place and copies nothing.
+bool EnvironmentHolds(const char* name, const std::string& value);
+
 // Tells a developer that a profile could not be used (stderr; on Windows
 // also the debugger).
 void ReportProblem(const std::string& message);

@@ -15,6 +15,11 @@ bool ReadEnvironment(const char* name, std::string& value) {
   return true;
 }
 
+bool EnvironmentHolds(const char* name, const std::string& value) {
+  const char* found = std::getenv(name);
+  return found == nullptr ? value.empty() : value == found;
+}
+
 void ReportProblem(const std::string& message) {
   std::fprintf(stderr, "WINTAB32.DLL (simulated): %s\n", message.c_str());
 }

@@ -25,6 +25,12 @@ bool ReadEnvironment(const char* name, std::string& value) {
   }
 }
 
+bool EnvironmentHolds(const char* name, const std::string& value) {
+  std::string current;
+  ReadEnvironment(name, current);
+  return current == value;
+}
+
 void ReportProblem(const std::string& message) {
   const std::string line = "WINTAB32.DLL (simulated): " + message + "\n";
   OutputDebugStringA(line.c_str());
