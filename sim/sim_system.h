@@ -14,7 +14,9 @@ bool ReadEnvironment(const char* name, std::string& value);
 
 // Whether an environment variable of the process holds `value` right now,
 // an unset one counting as empty. Asked on every call of the library, so on
-// posix it compares in place and copies nothing.
+// posix it copies nothing and searches the environment only when it has
+// changed there. `name` is one of the library's constant names: it is told
+// apart by its address.
 bool EnvironmentHolds(const char* name, const std::string& value);
 
 // Tells a developer that a profile could not be used (stderr; on Windows

@@ -55,6 +55,51 @@ TEST(profile_selection, follows_the_variable_each_time_it_changes) {
   }
 }
 
+// The library notes where its variable stood in the environment; whatever
+// else changes there, it must still see its variable's value at once.
+TEST(profile_selection, sees_its_variable_whatever_else_changes_in_the_environment) {
+  ProfileScope restore(nullptr);
+  static char edited[] = "PADSCOPE_SIM_PROFILE=no-tablet";  // putenv keeps the string itself
+  struct Step {
+    const char* what;
+    void (*change)();
+    uint32_t devices;
+  };
+  static const Step kSteps[] = {
+      {"a variable set before it", [] { setenv("PADSCOPE_SIM_TEST_EARLIER", "1", 1); }, 1},
+      {"it set", [] { setenv("PADSCOPE_SIM_PROFILE", "tablet-pc", 1); }, 2},
+      {"the earlier one removed (it moves)", [] { unsetenv("PADSCOPE_SIM_TEST_EARLIER"); }, 2},
+      {"another added after it", [] { setenv("PADSCOPE_SIM_TEST_LATER", "1", 1); }, 2},
+      {"it removed", [] { unsetenv("PADSCOPE_SIM_PROFILE"); }, 1},
+      {"the later one removed, it set again",
+       [] {
+         unsetenv("PADSCOPE_SIM_TEST_LATER");
+         setenv("PADSCOPE_SIM_PROFILE", "tablet-pc", 1);
+       },
+       2},
+      {"it replaced", [] { setenv("PADSCOPE_SIM_PROFILE", "zero-counts", 1); }, 0},
+      {"it removed, one added", [] {
+         unsetenv("PADSCOPE_SIM_PROFILE");
+         setenv("PADSCOPE_SIM_TEST_LATER", "1", 1);
+       },
+       1},
+      {"the last one removed, it added", [] {
+         unsetenv("PADSCOPE_SIM_TEST_LATER");
+         setenv("PADSCOPE_SIM_PROFILE", "tablet-pc", 1);
+       },
+       2},
+      {"it given by putenv", [] { putenv(edited); }, 0},
+      {"its string edited in place", [] { std::memcpy(std::strchr(edited, '=') + 1, "tablet-pc", 9); }, 2},
+      {"it removed again", [] { unsetenv("PADSCOPE_SIM_PROFILE"); }, 1},
+  };
+  EXPECT_EQ(DeviceCount(), 1u);
+  for (const Step& step : kSteps) {
+    step.change();
+    EXPECT_EQ(DeviceCount(), step.devices) << step.what;
+  }
+  unsetenv("PADSCOPE_SIM_TEST_LATER");
+}
+
 TEST(profile_selection, every_builtin_profile_loads_by_name) {
   for (const sim::BuiltinProfile& builtin : sim::BuiltinProfiles()) {
     ProfileScope scope(builtin.name);
