@@ -25,7 +25,7 @@ test: deps
 	@bash tools/make-test.sh
 
 # The x86 lane alone: the 32-bit build's tests in the emulated x86 machine
-# (built on first use into /var/cache/padscope, about 15 minutes).
+# (built on first use into /var/cache/padscope: 4 minutes on a quiet host).
 test-x86: deps
 	@cmake --preset x86 >/dev/null
 	@cmake --build --preset x86 >/dev/null || cmake --build --preset x86

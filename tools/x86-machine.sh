@@ -85,7 +85,7 @@ ensure_locked() {
   local build="$dir.building"
   rm -rf --one-file-system "$build"
   mkdir -p "$build"
-  echo "x86-machine: building the machine in $build (about 15 minutes, once per host)" >&2
+  echo "x86-machine: building the machine in $build (4 minutes on a quiet host, more on a busy one; once per host)" >&2
   local started=$SECONDS
   if ! "$script_dir/x86-machine-image.sh" "$build" >&2; then
     echo "x86-machine: building the machine failed; logs in $build" >&2
