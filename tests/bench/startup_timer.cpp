@@ -19,36 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "wine/shown_dialog.h"
+
 namespace {
 
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-struct Search {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
-  auto& search = *reinterpret_cast<Search*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t title[16] = {};
-  GetWindowTextW(window, title, 16);
-  if (owner == search.processId && IsWindowVisible(window) && std::wcscmp(title, L"PADSCOPE") == 0) {
-    search.found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
+using shown_dialog::NowMs;
 
 // Milliseconds from the start to the visible window, or a negative number.
 double TimeOneStart(const std::wstring& program) {
@@ -64,16 +39,16 @@ double TimeOneStart(const std::wstring& program) {
   }
   CloseHandle(process.hThread);
   double shown = -1;
-  Search search = {process.dwProcessId, nullptr};
+  HWND window = nullptr;
   while (NowMs() - start < 30000) {
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
+    window = shown_dialog::Find(process.dwProcessId);
+    if (window != nullptr) {
       shown = NowMs() - start;
       break;
     }
     if (WaitForSingleObject(process.hProcess, 1) == WAIT_OBJECT_0) break;
   }
-  if (search.found != nullptr) PostMessageW(search.found, WM_CLOSE, 0, 0);
+  if (window != nullptr) PostMessageW(window, WM_CLOSE, 0, 0);
   if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) {
     TerminateProcess(process.hProcess, 1);
     shown = -1;

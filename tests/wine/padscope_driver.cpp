@@ -46,6 +46,7 @@
 #include <vector>
 
 #include "report_normalizer.h"
+#include "shown_dialog.h"
 
 namespace {
 
@@ -81,16 +82,7 @@ void Fail(const char* what, long long detail = 0) {
   ++failures;
 }
 
-double NowMs() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+using shown_dialog::NowMs;
 
 bool ParseOptions(int argc, wchar_t** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
@@ -138,30 +130,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
   return !options.exe.empty();
 }
 
-struct Search {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter) {
-  auto& search = *reinterpret_cast<Search*>(parameter);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t title[64] = {};
-  GetWindowTextW(window, title, ARRAYSIZE(title));
-  if (owner == search.processId && std::wcscmp(title, L"PADSCOPE") == 0 && IsWindowVisible(window)) {
-    search.found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 HWND FindDialog(DWORD processId, HANDLE process) {
   const double deadline = NowMs() + kFindWindowMs;
   while (NowMs() < deadline) {
-    Search search = {processId, nullptr};
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
+    if (HWND found = shown_dialog::Find(processId)) return found;
     if (WaitForSingleObject(process, 50) == WAIT_OBJECT_0) return nullptr;
   }
   return nullptr;
