@@ -4,6 +4,7 @@
 #include "report/dialog_state.h"
 #include "report/report_driver.h"
 #include "res/resource_ids.h"
+#include "run/watchdog.h"
 
 namespace {
 
@@ -28,11 +29,6 @@ HWND DoTestButton(const DialogState& state) { return GetDlgItem(DialogWindowOf(s
 bool TestIsRunning(const DialogState& state) { return !IsWindowEnabled(DoTestButton(state)); }
 
 uint8_t IsChecked(HWND dialog, int controlId) { return IsDlgButtonChecked(dialog, controlId) == BST_CHECKED ? 1 : 0; }
-
-// The worker increments the counter with plain writes; the watchdog only
-// compares it for equality once a second, so a fresh read of the aligned
-// 32-bit value is all it needs.
-int32_t ReadProgress(const DialogState& state) { return *static_cast<const volatile int32_t*>(&state.progressCount); }
 
 // The end-to-end tests build a variant of the program whose terminations
 // have no effect, standing in for a worker stuck where the system cannot
@@ -60,7 +56,7 @@ bool TerminateWorker(const DialogState& state, DWORD waitMs) {
 DialogState* HandOverToFreshRecord(const DialogState& old) {
   DialogState* fresh = NewDialogState(old.dialog);
   if (fresh == nullptr) return nullptr;
-  const char16_t* reached = *static_cast<char16_t* const volatile*>(&old.writePosition);
+  const char16_t* reached = ReadWritePosition(old);
   const size_t units = static_cast<size_t>(reached - old.ReportText);
   for (size_t i = 0; i < units; ++i) fresh->ReportText[i] = old.ReportText[i];
   fresh->writePosition = fresh->ReportText + units;
@@ -154,11 +150,7 @@ DWORD WINAPI WorkerMain(LPVOID parameter) {
 
 DialogState* WatchdogTick(DialogState& state) {
   if (!TestIsRunning(state)) return &state;
-  const int32_t progress = ReadProgress(state);
-  if (progress != state.lastSeenProgress) {
-    state.lastSeenProgress = progress;
-    return &state;
-  }
+  if (!ProgressStoodStill(ReadProgress(state), state.lastSeenProgress)) return &state;
   // The test ends in a fresh record even when the worker was seen to end: a
   // terminated thread has been seen to make one more write just after its
   // end was signalled, and the old record may be left to it for good.

@@ -28,7 +28,6 @@ struct DialogState;
 inline constexpr UINT kFinishRequestMessage = WM_APP + 1;
 
 inline constexpr UINT_PTR kWatchdogTimerId = 1;
-inline constexpr UINT kWatchdogPeriodMs = 1000;
 
 // "Do Test": disables the button, starts the watchdog, shows the wait
 // cursor, resets the report, copies the check boxes and starts the worker.

@@ -1,8 +1,9 @@
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
 #include <cstring>
 
-#include "export_options.h"
+#include "cli/export_options.h"
+#include "version/version.h"
 
 const char kUsageText[] =
     "Usage: padscope-report [options]\n"
@@ -53,7 +54,7 @@ const char kUsageText[] =
     "A report that is not 0 gives its code; the pen check's code follows a\n"
     "complete report, and 5 (<hung>) always wins.\n";
 
-const char kVersionText[] = "padscope-report 2.6.1.0\n";
+const char kVersionText[] = "padscope-report " PADSCOPE_VERSION_TEXT "\n";
 
 namespace {
 

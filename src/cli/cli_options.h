@@ -5,12 +5,10 @@
 #include <cstdint>
 #include <string>
 
-struct ReportOptions {
-  bool safeMode = true;
-  bool noNullBuffer = false;
-  bool overrideCounts = false;
-  bool showContextDevice = true;
-  bool ignoreNullQuery = false;
+#include "report/report_switches.h"
+
+// The five check boxes first, as the report takes them; then the console's own.
+struct ReportOptions : ReportSwitches {
   bool utf16 = false;
   bool penCheck = false;      // --pen: read the pen's packets after the report
   uint32_t penSeconds = 10;   // for this long

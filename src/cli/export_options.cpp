@@ -1,8 +1,8 @@
-#include "export_options.h"
+#include "cli/export_options.h"
 
 #include <cstring>
 
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
 bool TakeExportOption(int argc, const char* const* argv, int& i, ReportOptions& options, std::string& error) {
   const char* argument = argv[i];

@@ -2,13 +2,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "cli_options.h"
-#include "pen_check.h"
+#include "cli/cli_options.h"
+#include "cli/pen_console.h"
+#include "cli/report_outcome.h"
+#include "cli/run_exports.h"
+#include "cli/utf8_output.h"
 #include "report/dialog_state.h"
-#include "report_outcome.h"
-#include "run_exports.h"
-#include "utf8_output.h"
-#include "watched_test.h"
+#include "report/report_switches.h"
+#include "run/watched_run.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -23,7 +24,7 @@ void WritePenLine(void* utf16, const char16_t* text, size_t length) {
 PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   static bool utf16 = false;
   utf16 = options.utf16;
-  PenCheckSettings settings;
+  PenSettings settings;
   settings.seconds = options.penSeconds;
   settings.safeMode = options.safeMode;
   settings.noNullBuffer = options.noNullBuffer;
@@ -59,22 +60,18 @@ int main(int argc, char** argv) {
   if (state == nullptr) {
     WriteErrorLine("padscope-report: out of memory");
     DiscardWholeFile(exports.record);
-    return 1;
+    return kExitFailure;
   }
   AttachExports(exports, *state);
   const ReportOptions& options = command.options;
-  state->overrideCounts = options.overrideCounts;
-  state->safeMode = options.safeMode;
-  state->noNullBuffer = options.noNullBuffer;
-  state->showContextDevice = options.showContextDevice;
-  state->ignoreNullQuery = options.ignoreNullQuery;
+  ApplySwitches(options, *state);
 
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
   int code = FinishExports(exports, *state, report, hung, options);
   // The pen check follows a report that was written (the JSON document
   // stands alone: the two options do not go together).
-  if (!hung && options.penCheck && code != 1) {
+  if (!hung && options.penCheck && code != kExitFailure) {
     const PenCheckResult pen = RunPenCheckAfterReport(options);
     hung = pen.hung;
     if (hung || code == kExitComplete) code = pen.exitCode;

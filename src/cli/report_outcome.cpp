@@ -1,4 +1,4 @@
-#include "report_outcome.h"
+#include "cli/report_outcome.h"
 
 int ExitCodeOf(const RunOutcome& outcome, bool hung) {
   if (hung) return kExitHung;
@@ -11,6 +11,18 @@ int ExitCodeOf(const RunOutcome& outcome, bool hung) {
     case RunEnding::probeFaulted: return kExitRowException;
     case RunEnding::complete: return outcome.containedFaults > 0 ? kExitRowException : kExitComplete;
     case RunEnding::running: break;  // a worker that returned has always ended its run
+  }
+  return kExitHardException;
+}
+
+int ExitCodeOfPen(PenEnding ending) {
+  switch (ending) {
+    case PenEnding::complete: return kExitComplete;
+    case PenEnding::noEntryPoints: return kExitPenNoEntryPoints;
+    case PenEnding::noContext: return kExitPenNoContext;
+    case PenEnding::brokenAnswer:
+    case PenEnding::callFaulted: return kExitRowException;
+    case PenEnding::hardException: return kExitHardException;
   }
   return kExitHardException;
 }

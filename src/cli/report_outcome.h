@@ -1,11 +1,14 @@
-// How a finished test ended, as padscope-report's exit code. It comes from
-// what the run recorded, never from the report text.
+// padscope-report's exit codes, in one table, and how the capabilities'
+// endings map to them. A code comes from what the run recorded, never from
+// the report text.
 #pragma once
 
+#include "pen/pen_session.h"
 #include "report/run_outcome.h"
 
 enum ReportExitCode : int {
   kExitComplete = 0,
+  kExitFailure = 1,  // an output could not be written, or memory was short
   kExitUsage = 2,
   kExitNoLibrary = 3,
   kExitProbeZero = 4,
@@ -22,3 +25,6 @@ enum ReportExitCode : int {
 // hung: the watchdog ended the test (the outcome is then not read: the
 // stuck worker may still own it).
 int ExitCodeOf(const RunOutcome& outcome, bool hung);
+
+// How a pen check that returned ended.
+int ExitCodeOfPen(PenEnding ending);

@@ -1,13 +1,13 @@
-#include "run_exports.h"
+#include "cli/run_exports.h"
 
 #include <cstdio>
 
-#include "answer_record.h"
-#include "diagnose_run.h"
-#include "json_export.h"
+#include "diagnosis/diagnose_run.h"
+#include "exports/answer_record.h"
+#include "exports/json_export.h"
 #include "report/dialog_state.h"
-#include "report_outcome.h"
-#include "utf8_output.h"
+#include "cli/report_outcome.h"
+#include "cli/utf8_output.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
   } else {
     written = WriteReport(report.data(), report.size(), options.utf16);
   }
-  if (!written) code = 1;
+  if (!written) code = kExitFailure;
 
   if (!options.recordPath.empty()) {
     std::string profile;
@@ -71,7 +71,7 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
       WriteErrorLine("padscope-report: --record: " + error);
     } else if (!CommitWholeFile(exports.record, profile, error)) {
       WriteErrorLine(error);
-      code = 1;
+      code = kExitFailure;
     }
   }
   return code;

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "cli_options.h"
+#include "cli/cli_options.h"
 #include "report/answer_log.h"
-#include "whole_file.h"
+#include "cli/whole_file.h"
 
 struct DialogState;
 

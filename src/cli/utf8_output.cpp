@@ -1,4 +1,4 @@
-#include "utf8_output.h"
+#include "cli/utf8_output.h"
 
 #include "format/utf8_encoding.h"
 

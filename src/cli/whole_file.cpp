@@ -1,4 +1,4 @@
-#include "whole_file.h"
+#include "cli/whole_file.h"
 
 #include <cerrno>
 #include <cstring>

@@ -8,13 +8,15 @@
 #include "platform/platform.h"
 #include "report/answer_logging.h"
 #include "report/dialog_state.h"
+#include "report/library_calls.h"
 #include "report/query_info.h"
 #include "report/report_sections.h"
+#include "version/version.h"
 
 #if UINTPTR_MAX > 0xFFFFFFFFu
-const char16_t kReportHeader[] = u"PADSCOPE x64 - 2.6.1.0";
+const char16_t kReportHeader[] = u"PADSCOPE x64 - " PADSCOPE_VERSION_TEXT;
 #else
-const char16_t kReportHeader[] = u"PADSCOPE x86 - 2.6.1.0";
+const char16_t kReportHeader[] = u"PADSCOPE x86 - " PADSCOPE_VERSION_TEXT;
 #endif
 const char16_t kCopyrightNotice[] = u"Copyright (C) 2026 The PADSCOPE developers. Free to use and share.";
 
@@ -111,24 +113,6 @@ void ReportEntryPoints(DialogState& state, platform::LibraryHandle library) {
     ++found;
   }
   NewLine(state);
-}
-
-// The library is loaded and released under the Safe Mode guard when it is
-// on; these carry the call and its result in plain data.
-struct LoadCall {
-  platform::LibraryHandle library;
-};
-void CallLoad(void* argument) {
-  static_cast<LoadCall*>(argument)->library = platform::LoadLibraryNamed(kLibraryFileName);
-}
-
-struct ReleaseCall {
-  platform::LibraryHandle library;
-  bool released;
-};
-void CallRelease(void* argument) {
-  auto* call = static_cast<ReleaseCall*>(argument);
-  call->released = platform::ReleaseLibrary(call->library);
 }
 
 // Interface rows; returns the device and cursor counts they report.
@@ -242,9 +226,9 @@ RunEnding ReportInterfaceAndSections(DialogState& state) {
 void ReleaseLibrary(DialogState& state, platform::LibraryHandle library) {
   NewLine(state);
   Label(state, u"FreeLibrary()");
-  ReleaseCall call{library, false};
+  LibraryCall call{library, false};
   AnswerLogEntry* logged = BeginLoggedStep(state, LoggedStep::release, 0, 0);
-  if (CallWhenSafe(state, &CallRelease, &call, logged != nullptr ? &logged->real : nullptr)) {
+  if (CallWhenSafe(state, &CallReleaseLibrary, &call, logged != nullptr ? &logged->real : nullptr)) {
     if (logged != nullptr) logged->real.count = call.released ? 1 : 0;
     Append(state, u"%s", call.released ? u"succeeded" : u"failed");
   }
@@ -273,9 +257,9 @@ void RunReport(DialogState& state) {
   ReportSystemVersion(state);
 
   Label(state, u"LoadLibrary(\"WINTAB32.DLL\")");
-  LoadCall load{nullptr};
+  LibraryCall load{nullptr, false};
   AnswerLogEntry* logged = BeginLoggedStep(state, LoggedStep::load, 0, 0);
-  CallWhenSafe(state, &CallLoad, &load, logged != nullptr ? &logged->real : nullptr);
+  CallWhenSafe(state, &CallLoadLibrary, &load, logged != nullptr ? &logged->real : nullptr);
   if (logged != nullptr) logged->real.count = load.library != nullptr ? 1 : 0;
   if (LibraryIdentity* library = LoggedLibrary(state)) library->loaded = load.library != nullptr;
   if (load.library == nullptr) {

@@ -1,0 +1,58 @@
+#include "cli/pen_console.h"
+
+#include <new>
+
+#include "cli/console_interrupt.h"
+#include "cli/pen_lines.h"
+#include "cli/pen_text.h"
+#include "cli/report_outcome.h"
+#include "format/text_format.h"
+#include "report/dialog_state.h"
+#include "run/watched_run.h"
+
+namespace {
+
+struct Printer {
+  void (*write)(void* context, const char16_t* text, size_t length);
+  void* context;
+  PenOutput* output;
+};
+
+void PrintLines(void* argument) {
+  auto* printer = static_cast<Printer*>(argument);
+  TakeLines(printer->output->lines, printer->write, printer->context);
+}
+
+}  // namespace
+
+PenCheckResult RunPenCheck(const PenSettings& settings,
+                           void (*write)(void* context, const char16_t* text, size_t length), void* writeContext) {
+  // Both live on the heap and are never freed when a call hangs: the stuck
+  // worker keeps writing into them.
+  auto* output = new (std::nothrow) PenOutput;
+  PenSession* session = output != nullptr ? NewPenSession(settings, &WritePenEvent, output) : nullptr;
+  if (session == nullptr) {
+    delete output;
+    return PenCheckResult{kExitFailure, false};
+  }
+  output->progress = &session->progress;
+  CatchInterrupt(&session->stopRequested);
+  PreparePenWindows();
+  Printer printer{write, writeContext, output};
+  if (!RunWatchedWork(&RunPenSession, session, session->progress, &PrintLines, &printer)) {
+    // The worker is stuck in the library and keeps what it holds; only the
+    // lines it finished are printed.
+    PrintLines(&printer);
+    char16_t line[128];
+    const char16_t* call = PenCallUnderWay(*session);
+    const textformat::FormatArg args[] = {textformat::MakeArg(call != nullptr ? call : u""),
+                                          textformat::MakeArg(kHungEnding)};
+    const size_t length = textformat::FormatPiece(line, 128, u"%-30s %s\r\n", args, 2).stored;
+    write(writeContext, line, length);
+    return PenCheckResult{kExitHung, true};
+  }
+  const int exitCode = ExitCodeOfPen(session->ending);
+  DeletePenSession(session);
+  delete output;
+  return PenCheckResult{exitCode, false};
+}

@@ -1,0 +1,19 @@
+// padscope-report's pen check (--pen): the pen session run after the
+// report on a watched worker, its lines printed as they come, Ctrl+C
+// ending the reading early.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pen/pen_session.h"
+
+struct PenCheckResult {
+  int exitCode;  // 0, or one of the ReportExitCode values
+  bool hung;     // a call never returned: end the process without waiting
+};
+
+// Writes the check's text through write(context, text, length) line by
+// line, as it comes, on the calling thread.
+PenCheckResult RunPenCheck(const PenSettings& settings,
+                           void (*write)(void* context, const char16_t* text, size_t length), void* writeContext);

@@ -1,0 +1,17 @@
+// --diagnose for one finished run: the cursor slots asked after a complete
+// report, the system looked at, the rules applied.
+#pragma once
+
+#include <string>
+
+#include "report/report_switches.h"
+#include "report/answer_log.h"
+#include "report/run_outcome.h"
+
+struct RunDiagnosis {
+  std::u16string section;  // written after the report
+  uint32_t problems = 0;
+  bool workerLeftBehind = false;  // the slot questions hung: the process must end without waiting
+};
+
+RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool hung, const ReportSwitches& switches);

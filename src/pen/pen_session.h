@@ -1,0 +1,142 @@
+// The live pen session: a context opened on the default digitizing
+// context, enabled and read with WTPacketsGet for a while, one packet at a
+// time, then closed and tallied. Every call into the library is guarded in
+// Safe Mode and named while it runs, so that a watchdog can say which one
+// hung.
+//
+// What happens is told as events, in order, on the session's own thread
+// (the worker that runs RunPenSession). The session's record holds
+// everything an event refers to, so that a front end turns each event into
+// its lines or its pixels by reading the record; the session itself writes
+// no text.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "pen/packet_layout.h"
+#include "pen/pen_calls.h"
+#include "pen/pen_system.h"
+#include "pen/pen_tally.h"
+#include "wintab/wintab_binding.h"
+
+struct PenSettings {
+  uint32_t seconds = 10;
+  bool safeMode = true;
+  bool noNullBuffer = false;
+  bool showWindow = false;  // the session's window over the whole screen, not hidden
+};
+
+// How a session ended, in its own terms; the first reason found stands,
+// except that a fault escaping Safe Mode overrides every other.
+enum class PenEnding : uint8_t {
+  complete,       // read for its time (or until stopped), closed and tallied
+  noEntryPoints,  // the library could not be loaded or lacks one of the five calls
+  noContext,      // no 212-byte default context, WTOpenW opened none, or memory was short
+  brokenAnswer,   // WTPacketsGet answered more packets than asked
+  callFaulted,    // Safe Mode contained a fault in a call
+  hardException,  // a fault escaped Safe Mode
+};
+
+enum class PenReadingEnd : uint8_t { timeUp, stopped, fault, brokenAnswer };
+
+// What the packets say about the pen, judged once the reading is over.
+enum class PenVerdict : uint8_t {
+  none,             // nothing to say (or the pen did not move)
+  noPackets,        // no packet came
+  noPressureField,  // the packets carry no pressure
+  pressureZero,     // pressure never left 0 while the pen moved
+  pressureFixed,    // pressure never changed while the pen moved
+};
+
+enum class PenEventKind : uint8_t {
+  started,               // the session begins
+  callFaulted,           // Safe Mode contained a fault in `call`
+  libraryNotLoaded,      // `value`: the system's error code
+  entryPointsMissing,    // `value`: the missing calls, bit k for kPenEntryPointNames[k]
+  noDefaultContext,      // WTI_DEFCONTEXT answered `value` bytes, not a context
+  contextRead,           // the record's logContext holds the default context; `value`: its bytes
+  unknownFieldsDropped,  // `value`: lcPktData bits of no known packet field; opened without them
+  outOfMemory,           // no room for a packet record
+  contextOpened,         // WTOpenW returned the record's context (null: none opened)
+  enabled,               // WTEnable(TRUE) answered `answer`
+  readingStarted,        // packets are read for settings.seconds
+  proximity,             // the cursor entered or left the context: see `entering` and the rest
+  packet,                // `packet` was read (and tallied)
+  brokenCount,           // WTPacketsGet answered `answer` for one packet asked
+  readingEnded,          // `readingEnd`
+  closed,                // WTClose answered `answer`
+  summary,               // the tally, the axes and the cursor names are final; `verdict`
+  hardException,         // a fault escaped Safe Mode during `call` ("" when none was under way)
+};
+
+inline constexpr size_t kPenEntryPoints = 5;
+extern const char16_t* const kPenEntryPointNames[kPenEntryPoints];  // "WTInfoW()", ...
+
+struct PenEvent {
+  PenEventKind kind;
+  const char16_t* call = nullptr;
+  uint32_t value = 0;
+  int answer = 0;
+  bool entering = false;     // proximity: entered (true) or left
+  bool cursorKnown = false;  // proximity: `cursor` is the packet's cursor
+  bool fromMessage = false;  // proximity: told by WT_PROXIMITY rather than a packet
+  uint32_t cursor = 0;
+  const DecodedPacket* packet = nullptr;
+  PenReadingEnd readingEnd = PenReadingEnd::timeUp;
+  PenVerdict verdict = PenVerdict::none;
+};
+
+struct PenSession;
+using PenEventSink = void (*)(void* context, const PenSession& session, const PenEvent& event);
+
+// Distances in a packet record follow the program's own pointer width.
+inline constexpr size_t kPenHandleBytes = sizeof(void*);
+// Cursor names in the summary are cut to this many units.
+inline constexpr size_t kPenCursorNameUnits = 32;
+
+// The whole session as plain data: it lives on the heap and is never freed
+// when a call hangs, and the worker's frames hold nothing with a destructor
+// (a fault without Safe Mode abandons them).
+struct PenSession {
+  PenSettings settings;
+  PenEventSink sink = nullptr;
+  void* sinkContext = nullptr;
+  // Counted up by the worker at every call that returned and every pause in
+  // the reading; a watchdog reads it. Whoever handles the events may count
+  // it up too while it waits.
+  std::atomic<int32_t> progress{0};
+  std::atomic<bool> stopRequested{false};  // ends the reading early
+  PenCaller caller;
+  PenEnding ending = PenEnding::complete;
+
+  PenLibrary library;
+  uint8_t* answer = nullptr;                   // WTInfoW answers, kMaxAnswerBytes, no-access page after
+  wintab::LOGCONTEXTW* logContext = nullptr;   // the context opened, no-access page after
+  wintab::AXIS axes[3] = {};                   // DVC_X, DVC_Y, DVC_NPRESSURE
+  bool axisKnown[3] = {};
+  PacketLayout layout;
+  uint8_t* packet = nullptr;  // one record, no-access page after
+  PenWindow window;
+  void* context = nullptr;
+  bool inContext = false;
+  PenTally tally;
+  char16_t cursorNames[kTalliedCursors][kPenCursorNameUnits + 1] = {};
+};
+
+// A session ready to run, telling its events to sink(sinkContext, ...);
+// null when memory is short.
+PenSession* NewPenSession(const PenSettings& settings, PenEventSink sink, void* sinkContext);
+// Only for a session whose worker has ended.
+void DeletePenSession(PenSession* session);
+
+// The worker's body (argument: the PenSession): the whole session under the
+// guard that catches what Safe Mode does not.
+void RunPenSession(void* session);
+
+// The row label of the call under way, or null; for the watchdog's "<hung>".
+const char16_t* PenCallUnderWay(const PenSession& session);
+
+// The packets carry this field (a PK_ bit).
+bool PenPacketsCarry(const PenSession& session, uint32_t field);
