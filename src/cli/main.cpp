@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
   if (!hung && options.penCheck && code != kExitFailure) {
     const PenCheckResult pen = RunPenCheckAfterReport(options);
     hung = pen.hung;
-    if (hung || code == kExitComplete) code = pen.exitCode;
+    code = MostSevere(code, pen.exitCode);
   }
   if (hung) {
     // The stuck worker cannot be joined; end the process without running

@@ -108,10 +108,70 @@ void WriteRange(PenOutput& output, const PenSession& session, const char16_t* la
   } else {
     line.Add(u"%d..%d seen", low, high);
   }
-  if (session.axisKnown[axis]) {
-    line.Add(u" of %d..%d", session.axes[axis].axMin, session.axes[axis].axMax);
+  if (!session.axisKnown[axis]) {
+    line.Add(u" (the device gave no axis)").End();
+    return;
+  }
+  const AXIS& range = session.axes[axis];
+  line.Add(u" of %d..%d", range.axMin, range.axMax);
+  // x and y: how much of the tablet the pen covered.
+  if (!unsignedValues && session.tally.packets != 0 && range.axMax > range.axMin) {
+    const int64_t share = (static_cast<int64_t>(high) - low) * 100 / (static_cast<int64_t>(range.axMax) - range.axMin);
+    line.Add(u" (%u%% of the axis)", static_cast<uint32_t>(share > 100 ? 100 : share));
+  }
+  line.End();
+}
+
+void WriteContact(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (tally.packets == 0) return;
+  WriteRow(output, u"Contact", u"%u packets in contact, %u hovering (%s)", tally.contactPackets, tally.hoverPackets,
+           Has(session, PK_BUTTONS) ? u"by the tip button" : u"by pressure above 0");
+  if (tally.contactPackets == 0 || !Has(session, PK_NORMAL_PRESSURE)) return;
+  WriteRow(output, u"Pressure in contact", u"%u..%u, %u%% of the range reached", tally.contactPressureMin,
+           tally.contactPressureMax, PressureShare(session, tally.contactPressureMax));
+}
+
+void WriteTiltAndButtons(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (tally.packets == 0) return;
+  if (Has(session, PK_ORIENTATION)) {
+    WriteRow(output, u"Tilt", u"azimuth %d..%d, altitude %d..%d", tally.azimuthMin, tally.azimuthMax,
+             tally.altitudeMin, tally.altitudeMax);
+  }
+  if (!Has(session, PK_BUTTONS)) return;
+  PenLine line(output);
+  line.Add(u"%-30s ", u"Buttons pressed");
+  if (tally.buttonsSeen == 0) line.Add(u"none");
+  bool first = true;
+  for (uint32_t bit = 0; bit < 32; ++bit) {
+    if ((tally.buttonsSeen & (1u << bit)) == 0) continue;
+    if (first) {
+      line.Add(u"%u", bit);
+    } else {
+      line.Add(u", %u", bit);
+    }
+    first = false;
+  }
+  if (tally.buttonsSeen != 0) line.Add(u" (0x%08x)", tally.buttonsSeen);
+  line.End();
+}
+
+void WriteReportRate(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (tally.packets == 0) return;
+  PenLine line(output);
+  line.Add(u"%-30s ", u"Report rate");
+  if (tally.gapCount == 0) {
+    line.Add(u"not measured (fewer than two packets in proximity)");
   } else {
-    line.Add(u" (the device gave no axis)");
+    line.Add(u"%u packets/s in proximity, gaps median %u ms, largest %u ms (by %s)", ReportRate(tally),
+             MedianGap(tally), tally.largestGap, Has(session, PK_TIME) ? u"pkTime" : u"arrival");
+  }
+  if (session.packetRateKnown) {
+    line.Add(u"; DVC_PKTRATE %u", session.packetRate);
+  } else {
+    line.Add(u"; DVC_PKTRATE not answered");
   }
   line.End();
 }
@@ -134,27 +194,61 @@ void WriteCursors(PenOutput& output, const PenSession& session) {
   line.End();
 }
 
-void WriteVerdict(PenOutput& output, const PenSession& session, PenVerdict verdict) {
-  switch (verdict) {
+void WriteVerdict(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  const char16_t* verdict = u"Verdict";
+  switch (session.verdict) {
     case PenVerdict::none:
       return;
+    case PenVerdict::libraryFaulted:
+      WriteRow(output, verdict, u"the library failed: %s faulted (see its row above)",
+               session.enableFaulted ? u"WTEnable(TRUE)" : u"WTPacketsGet()");
+      return;
+    case PenVerdict::libraryBrokeCount:
+      WriteRow(output, verdict, u"the library failed: WTPacketsGet() answered another count than the 1 packet asked");
+      return;
+    case PenVerdict::libraryNotEnabled:
+      WriteRow(output, verdict, u"the library failed: WTEnable(TRUE) answered 0 and no packets came");
+      return;
+    case PenVerdict::hiddenWindow:
+      WriteRow(output, verdict,
+               u"no packets came to the check's hidden window: some libraries deliver packets only to a window "
+               u"under the pen; run the check again with --pen-window");
+      return;
     case PenVerdict::noPackets:
-      WriteRow(output, u"Verdict", u"no packets came: was the pen moved over the tablet during the check?");
+      WriteRow(output, verdict, u"no packets came: was the pen moved over the tablet during the check?");
       return;
     case PenVerdict::noPressureField:
-      WriteRow(output, u"Verdict", u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE");
+      WriteRow(output, verdict, u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE");
+      return;
+    case PenVerdict::onlyHovered:
+      WriteRow(output, verdict,
+               u"the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet "
+               u"during the check");
       return;
     case PenVerdict::pressureZero:
-      WriteRow(output, u"Verdict", u"pressure never left 0 while the pen moved");
+      WriteRow(output, verdict, u"pressure never left 0 while the tip touched the tablet");
       return;
     case PenVerdict::pressureFixed:
-      WriteRow(output, u"Verdict", u"pressure never changed (always %u) while the pen moved",
-               session.tally.pressureMin);
+      WriteRow(output, verdict, u"pressure never changed (always %u) while the tip touched the tablet",
+               tally.contactPressureMin);
+      return;
+    case PenVerdict::tipNotReleased:
+      WriteRow(output, verdict,
+               u"pressure stayed at %u or more after the tip lifted (near zero is up to %u): a worn or stuck tip, "
+               u"or a driver that does not release pressure",
+               tally.liftedPressureMin, NearZeroPressure(session));
+      return;
+    case PenVerdict::lowPressureRange:
+      WriteRow(output, verdict,
+               u"pressure reached only %u%% of the device's range: press harder, or check the pen's pressure "
+               u"settings in the driver",
+               PressureShare(session, tally.contactPressureMax));
       return;
   }
 }
 
-void WriteSummary(PenOutput& output, const PenSession& session, PenVerdict verdict) {
+void WriteSummary(PenOutput& output, const PenSession& session) {
   const PenTally& tally = session.tally;
   WriteLine(output, u"");
   WriteRow(output, u"Packets read", u"%u", tally.packets);
@@ -162,8 +256,11 @@ void WriteSummary(PenOutput& output, const PenSession& session, PenVerdict verdi
   WriteRange(output, session, u"y", PK_Y, 1, tally.yMin, tally.yMax, false);
   WriteRange(output, session, u"pressure", PK_NORMAL_PRESSURE, 2, static_cast<int32_t>(tally.pressureMin),
              static_cast<int32_t>(tally.pressureMax), true);
+  WriteContact(output, session);
+  WriteTiltAndButtons(output, session);
+  WriteReportRate(output, session);
   WriteCursors(output, session);
-  WriteVerdict(output, session, verdict);
+  WriteVerdict(output, session);
 }
 
 }  // namespace
@@ -233,7 +330,7 @@ void WritePenEvent(void* context, const PenSession& session, const PenEvent& eve
       WriteRow(output, u"WTClose()", u"%d", event.answer);
       return;
     case PenEventKind::summary:
-      WriteSummary(output, session, event.verdict);
+      WriteSummary(output, session);
       return;
     case PenEventKind::hardException:
       WriteRow(output, event.call, u"%s", kHardExceptionEnding);

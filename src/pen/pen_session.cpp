@@ -82,6 +82,10 @@ void ReadDeviceAxes(PenSession& session) {
     session.axisKnown[k] = bytes == sizeof(AXIS);
     if (session.axisKnown[k]) std::memcpy(&session.axes[k], session.answer, sizeof(AXIS));
   }
+  const uint32_t bytes = AskInfo(session.caller, u"DVC_PKTRATE", session.library,
+                                 WTI_DEVICES + session.logContext->lcDevice, DVC_PKTRATE, session.answer);
+  session.packetRateKnown = bytes == sizeof(uint32_t);
+  if (session.packetRateKnown) std::memcpy(&session.packetRate, session.answer, sizeof(uint32_t));
 }
 
 // ---- packets -----------------------------------------------------------------
@@ -112,7 +116,8 @@ void TakePacket(PenSession& session, const DecodedPacket& packet) {
   event.kind = PenEventKind::packet;
   event.packet = &packet;
   Emit(session, event);
-  TallyPacket(session.tally, packet);
+  const uint32_t time = PenPacketsCarry(session, PK_TIME) ? packet.time : static_cast<uint32_t>(MillisecondsNow());
+  TallyPacket(session.tally, packet, session.layout.fields, time, inside);
 }
 
 // Reads packets one at a time: drivers disagree about the padding at the
@@ -155,22 +160,10 @@ void ReadCursorNames(PenSession& session) {
   }
 }
 
-PenVerdict Judge(const PenSession& session) {
-  const PenTally& tally = session.tally;
-  if (tally.packets == 0) return PenVerdict::noPackets;
-  if (!PenMoved(tally, session.layout.fields)) return PenVerdict::none;
-  if (!PenPacketsCarry(session, PK_NORMAL_PRESSURE)) return PenVerdict::noPressureField;
-  if (tally.pressureMax == 0) return PenVerdict::pressureZero;
-  if (tally.pressureMin == tally.pressureMax) return PenVerdict::pressureFixed;
-  return PenVerdict::none;
-}
-
 void Summarise(PenSession& session) {
   ReadCursorNames(session);
-  PenEvent event{};
-  event.kind = PenEventKind::summary;
-  event.verdict = Judge(session);
-  Emit(session, event);
+  session.verdict = JudgePen(session);
+  Emit(session, PenEventKind::summary);
 }
 
 // ---- the sequence ------------------------------------------------------------
@@ -189,12 +182,17 @@ bool FindsEveryEntryPoint(PenSession& session) {
 
 void ReadFromOpenContext(PenSession& session) {
   int enabled = 0;
-  if (!EnablePenContext(session.caller, session.library, session.context, enabled)) return;
+  if (!EnablePenContext(session.caller, session.library, session.context, enabled)) {
+    session.enableFaulted = true;
+    return;
+  }
+  session.enableAnswer = enabled;
   EmitAnswer(session, PenEventKind::enabled, enabled);
   Emit(session, PenEventKind::readingStarted);
   PenEvent ended{};
   ended.kind = PenEventKind::readingEnded;
   ended.readingEnd = ReadPackets(session);
+  session.readingEnd = ended.readingEnd;
   Emit(session, ended);
   if (ended.readingEnd == PenReadingEnd::brokenAnswer) SetEnding(session, PenEnding::brokenAnswer);
 }
@@ -253,6 +251,57 @@ void RunSteps(void* argument) {
 }  // namespace
 
 bool PenPacketsCarry(const PenSession& session, uint32_t field) { return (session.layout.fields & field) != 0; }
+
+namespace {
+
+// The device's pressure range, or the values seen when it gave no axis.
+void PressureRange(const PenSession& session, int64_t& low, int64_t& high) {
+  if (session.axisKnown[2] && session.axes[2].axMax > session.axes[2].axMin) {
+    low = session.axes[2].axMin;
+    high = session.axes[2].axMax;
+  } else {
+    low = 0;
+    high = session.tally.pressureMax;
+  }
+}
+
+}  // namespace
+
+uint32_t NearZeroPressure(const PenSession& session) {
+  int64_t low = 0, high = 0;
+  PressureRange(session, low, high);
+  const int64_t nearZero = low + (high - low) / kNearZeroShare;
+  return nearZero < 0 ? 0 : static_cast<uint32_t>(nearZero);
+}
+
+uint32_t PressureShare(const PenSession& session, uint32_t value) {
+  int64_t low = 0, high = 0;
+  PressureRange(session, low, high);
+  if (high <= low || value <= low) return 0;
+  if (value >= high) return 100;
+  return static_cast<uint32_t>((static_cast<int64_t>(value) - low) * 100 / (high - low));
+}
+
+PenVerdict JudgePen(const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (session.enableFaulted || session.readingEnd == PenReadingEnd::fault) return PenVerdict::libraryFaulted;
+  if (session.readingEnd == PenReadingEnd::brokenAnswer) return PenVerdict::libraryBrokeCount;
+  if (tally.packets == 0) {
+    if (session.enableAnswer == 0) return PenVerdict::libraryNotEnabled;
+    if (session.window.window != nullptr && !session.window.visible) return PenVerdict::hiddenWindow;
+    return PenVerdict::noPackets;
+  }
+  if (!PenPacketsCarry(session, PK_NORMAL_PRESSURE)) return PenVerdict::noPressureField;
+  if (tally.contactPackets == 0) return PenVerdict::onlyHovered;
+  if (tally.contactPressureMax == 0) return PenVerdict::pressureZero;
+  if (tally.contactPackets > 1 && tally.contactPressureMin == tally.contactPressureMax &&
+      PenMoved(tally, session.layout.fields)) {
+    return PenVerdict::pressureFixed;
+  }
+  if (tally.liftedPackets > 0 && tally.liftedPressureMin > NearZeroPressure(session)) return PenVerdict::tipNotReleased;
+  if (PressureShare(session, tally.contactPressureMax) * kLowRangeShare < 100) return PenVerdict::lowPressureRange;
+  return PenVerdict::none;
+}
 
 PenSession* NewPenSession(const PenSettings& settings, PenEventSink sink, void* sinkContext) {
   auto* session = new (std::nothrow) PenSession;

@@ -41,14 +41,28 @@ enum class PenEnding : uint8_t {
 
 enum class PenReadingEnd : uint8_t { timeUp, stopped, fault, brokenAnswer };
 
-// What the packets say about the pen, judged once the reading is over.
+// What the check found, judged once the reading is over; one verdict, the
+// first that applies in this order of blame: the library, then how the
+// context was opened, then the pen.
 enum class PenVerdict : uint8_t {
-  none,             // nothing to say (or the pen did not move)
-  noPackets,        // no packet came
-  noPressureField,  // the packets carry no pressure
-  pressureZero,     // pressure never left 0 while the pen moved
-  pressureFixed,    // pressure never changed while the pen moved
+  none,               // nothing wrong seen
+  libraryFaulted,     // a call the reading needs faulted (WTEnable or WTPacketsGet)
+  libraryBrokeCount,  // WTPacketsGet answered another count than asked
+  libraryNotEnabled,  // WTEnable(TRUE) answered 0 and no packet came
+  hiddenWindow,       // no packet came to the session's hidden window
+  noPackets,          // no packet came although the library answered every call
+  noPressureField,    // the packets carry no pressure
+  onlyHovered,        // packets came, none in contact with the tablet
+  pressureZero,       // in contact, pressure never left 0
+  pressureFixed,      // in contact and moving, pressure never changed
+  tipNotReleased,     // after the tip lifted, pressure never came back near 0
+  lowPressureRange,   // in contact, pressure reached only a small share of the device's range
 };
+
+// Pressure counts as near zero up to this share of the device's range
+// (1/kNearZeroShare), and a range reached below 1/kLowRangeShare is small.
+inline constexpr uint32_t kNearZeroShare = 50;
+inline constexpr uint32_t kLowRangeShare = 4;
 
 enum class PenEventKind : uint8_t {
   started,               // the session begins
@@ -67,7 +81,7 @@ enum class PenEventKind : uint8_t {
   brokenCount,           // WTPacketsGet answered `answer` for one packet asked
   readingEnded,          // `readingEnd`
   closed,                // WTClose answered `answer`
-  summary,               // the tally, the axes and the cursor names are final; `verdict`
+  summary,               // the tally, the axes, the cursor names and the record's verdict are final
   hardException,         // a fault escaped Safe Mode during `call` ("" when none was under way)
 };
 
@@ -85,7 +99,6 @@ struct PenEvent {
   uint32_t cursor = 0;
   const DecodedPacket* packet = nullptr;
   PenReadingEnd readingEnd = PenReadingEnd::timeUp;
-  PenVerdict verdict = PenVerdict::none;
 };
 
 struct PenSession;
@@ -116,6 +129,8 @@ struct PenSession {
   wintab::LOGCONTEXTW* logContext = nullptr;   // the context opened, no-access page after
   wintab::AXIS axes[3] = {};                   // DVC_X, DVC_Y, DVC_NPRESSURE
   bool axisKnown[3] = {};
+  uint32_t packetRate = 0;  // DVC_PKTRATE, when packetRateKnown
+  bool packetRateKnown = false;
   PacketLayout layout;
   uint8_t* packet = nullptr;  // one record, no-access page after
   PenWindow window;
@@ -123,6 +138,12 @@ struct PenSession {
   bool inContext = false;
   PenTally tally;
   char16_t cursorNames[kTalliedCursors][kPenCursorNameUnits + 1] = {};
+
+  // What the verdict rests on besides the tally.
+  bool enableFaulted = false;
+  int enableAnswer = 0;
+  PenReadingEnd readingEnd = PenReadingEnd::timeUp;
+  PenVerdict verdict = PenVerdict::none;
 };
 
 // A session ready to run, telling its events to sink(sinkContext, ...);
@@ -140,3 +161,13 @@ const char16_t* PenCallUnderWay(const PenSession& session);
 
 // The packets carry this field (a PK_ bit).
 bool PenPacketsCarry(const PenSession& session, uint32_t field);
+
+// The first verdict that applies to what the session saw (see PenVerdict).
+PenVerdict JudgePen(const PenSession& session);
+
+// The pressure at or below which a value counts as near zero, and the
+// share (in percent, rounded down) of the device's pressure range that
+// `value` reaches; both from DVC_NPRESSURE, or from the values seen when
+// the device gave no axis.
+uint32_t NearZeroPressure(const PenSession& session);
+uint32_t PressureShare(const PenSession& session, uint32_t value);
