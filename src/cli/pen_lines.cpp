@@ -125,11 +125,13 @@ void WriteRange(PenOutput& output, const PenSession& session, const char16_t* la
 void WriteContact(PenOutput& output, const PenSession& session) {
   const PenTally& tally = session.tally;
   if (tally.packets == 0) return;
-  WriteRow(output, u"Contact", u"%u packets in contact, %u hovering (%s)", tally.contactPackets, tally.hoverPackets,
-           Has(session, PK_BUTTONS) ? u"by the tip button" : u"by pressure above 0");
-  if (tally.contactPackets == 0 || !Has(session, PK_NORMAL_PRESSURE)) return;
-  WriteRow(output, u"Pressure in contact", u"%u..%u, %u%% of the range reached", tally.contactPressureMin,
-           tally.contactPressureMax, PressureShare(session, tally.contactPressureMax));
+  const ContactTally& contact = ContactOf(tally, session.layout.fields);
+  WriteRow(output, u"Contact", u"%u packets in contact, %u hovering (%s)", contact.contactPackets,
+           contact.hoverPackets,
+           ContactByTipButton(tally, session.layout.fields) ? u"by the tip button" : u"by pressure above 0");
+  if (contact.contactPackets == 0 || !Has(session, PK_NORMAL_PRESSURE)) return;
+  WriteRow(output, u"Pressure in contact", u"%u..%u, %u%% of the range reached", contact.pressureMin,
+           contact.pressureMax, PressureShare(session, contact.pressureMax));
 }
 
 void WriteTiltAndButtons(PenOutput& output, const PenSession& session) {
@@ -195,7 +197,7 @@ void WriteCursors(PenOutput& output, const PenSession& session) {
 }
 
 void WriteVerdict(PenOutput& output, const PenSession& session) {
-  const PenTally& tally = session.tally;
+  const ContactTally& contact = ContactOf(session.tally, session.layout.fields);
   const char16_t* verdict = u"Verdict";
   switch (session.verdict) {
     case PenVerdict::none:
@@ -231,19 +233,19 @@ void WriteVerdict(PenOutput& output, const PenSession& session) {
       return;
     case PenVerdict::pressureFixed:
       WriteRow(output, verdict, u"pressure never changed (always %u) while the tip touched the tablet",
-               tally.contactPressureMin);
+               contact.pressureMin);
       return;
     case PenVerdict::tipNotReleased:
       WriteRow(output, verdict,
                u"pressure stayed at %u or more after the tip lifted (near zero is up to %u): a worn or stuck tip, "
                u"or a driver that does not release pressure",
-               tally.liftedPressureMin, NearZeroPressure(session));
+               contact.liftedPressureMin, NearZeroPressure(session));
       return;
     case PenVerdict::lowPressureRange:
       WriteRow(output, verdict,
                u"pressure reached only %u%% of the device's range: press harder, or check the pen's pressure "
                u"settings in the driver",
-               PressureShare(session, tally.contactPressureMax));
+               PressureShare(session, contact.pressureMax));
       return;
   }
 }

@@ -292,14 +292,17 @@ PenVerdict JudgePen(const PenSession& session) {
     return PenVerdict::noPackets;
   }
   if (!PenPacketsCarry(session, PK_NORMAL_PRESSURE)) return PenVerdict::noPressureField;
-  if (tally.contactPackets == 0) return PenVerdict::onlyHovered;
-  if (tally.contactPressureMax == 0) return PenVerdict::pressureZero;
-  if (tally.contactPackets > 1 && tally.contactPressureMin == tally.contactPressureMax &&
+  const ContactTally& contact = ContactOf(tally, session.layout.fields);
+  if (contact.contactPackets == 0) return PenVerdict::onlyHovered;
+  if (contact.pressureMax == 0) return PenVerdict::pressureZero;
+  if (contact.contactPackets > 1 && contact.pressureMin == contact.pressureMax &&
       PenMoved(tally, session.layout.fields)) {
     return PenVerdict::pressureFixed;
   }
-  if (tally.liftedPackets > 0 && tally.liftedPressureMin > NearZeroPressure(session)) return PenVerdict::tipNotReleased;
-  if (PressureShare(session, tally.contactPressureMax) * kLowRangeShare < 100) return PenVerdict::lowPressureRange;
+  if (contact.liftedPackets > 0 && contact.liftedPressureMin > NearZeroPressure(session)) {
+    return PenVerdict::tipNotReleased;
+  }
+  if (PressureShare(session, contact.pressureMax) * kLowRangeShare < 100) return PenVerdict::lowPressureRange;
   return PenVerdict::none;
 }
 

@@ -26,20 +26,16 @@ void CountCursor(PenTally& tally, uint32_t cursor) {
   ++tally.cursorCount;
 }
 
-void CountContact(PenTally& tally, const DecodedPacket& packet, uint32_t fields, bool inProximity) {
-  const bool contact = (fields & wintab::PK_BUTTONS) != 0 ? (packet.buttons & 1u) != 0 : packet.normalPressure > 0;
+void CountContact(ContactTally& tally, bool contact, uint32_t pressure) {
   if (contact) {
-    Widen(tally.contactPressureMin, tally.contactPressureMax, packet.normalPressure, tally.contactPackets == 0);
+    Widen(tally.pressureMin, tally.pressureMax, pressure, tally.contactPackets == 0);
     ++tally.contactPackets;
     tally.wasInContact = true;
     return;
   }
-  if (!inProximity) return;
   ++tally.hoverPackets;
   if (!tally.wasInContact) return;
-  if (tally.liftedPackets == 0 || packet.normalPressure < tally.liftedPressureMin) {
-    tally.liftedPressureMin = packet.normalPressure;
-  }
+  if (tally.liftedPackets == 0 || pressure < tally.liftedPressureMin) tally.liftedPressureMin = pressure;
   ++tally.liftedPackets;
 }
 
@@ -68,7 +64,11 @@ void TallyPacket(PenTally& tally, const DecodedPacket& packet, uint32_t fields, 
   Widen(tally.altitudeMin, tally.altitudeMax, packet.orientation[1], first);
   tally.buttonsSeen |= packet.buttons;
   CountCursor(tally, packet.cursor);
-  CountContact(tally, packet, fields, inProximity);
+  if (inProximity) {
+    CountContact(tally.byTip, (fields & wintab::PK_BUTTONS) != 0 && (packet.buttons & 1u) != 0,
+                 packet.normalPressure);
+    CountContact(tally.byPressure, packet.normalPressure > 0, packet.normalPressure);
+  }
   CountGap(tally, time, inProximity);
 }
 
@@ -76,6 +76,14 @@ bool PenMoved(const PenTally& tally, uint32_t fields) {
   const bool xMoved = (fields & wintab::PK_X) != 0 && tally.xMin != tally.xMax;
   const bool yMoved = (fields & wintab::PK_Y) != 0 && tally.yMin != tally.yMax;
   return xMoved || yMoved;
+}
+
+bool ContactByTipButton(const PenTally& tally, uint32_t fields) {
+  return (fields & wintab::PK_BUTTONS) != 0 && (tally.buttonsSeen & 1u) != 0;
+}
+
+const ContactTally& ContactOf(const PenTally& tally, uint32_t fields) {
+  return ContactByTipButton(tally, fields) ? tally.byTip : tally.byPressure;
 }
 
 uint32_t MedianGap(const PenTally& tally) {

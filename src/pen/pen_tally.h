@@ -11,6 +11,18 @@
 inline constexpr uint32_t kTalliedCursors = 8;  // distinct cursors named in the summary
 inline constexpr uint32_t kGapBuckets = 1024;   // gaps of 0 to 1022 ms, and 1023 ms or more
 
+// Packets in proximity, each in contact or hovering; the pressure in
+// contact; and the packets after the tip lifted (contact seen, then none)
+// with their lowest pressure.
+struct ContactTally {
+  uint32_t contactPackets = 0;
+  uint32_t hoverPackets = 0;
+  uint32_t pressureMin = 0, pressureMax = 0;
+  uint32_t liftedPackets = 0;
+  uint32_t liftedPressureMin = 0;
+  bool wasInContact = false;
+};
+
 struct PenTally {
   uint32_t packets = 0;
   int32_t xMin = 0, xMax = 0;
@@ -24,15 +36,11 @@ struct PenTally {
   uint32_t cursorPackets[kTalliedCursors] = {};
   uint32_t otherCursorPackets = 0;           // packets of cursors beyond the list
 
-  // Contact: the tip button (bit 0) when the packets carry buttons, a
-  // pressure above 0 otherwise (see TallyPacket).
-  uint32_t contactPackets = 0;
-  uint32_t hoverPackets = 0;  // in proximity, not in contact
-  uint32_t contactPressureMin = 0, contactPressureMax = 0;
-  // Packets after the tip lifted (contact seen, then none), and their lowest pressure.
-  uint32_t liftedPackets = 0;
-  uint32_t liftedPressureMin = 0;
-  bool wasInContact = false;
+  // Contact with the tablet, judged two ways while the packets come: by
+  // the tip button (button 0) and by a pressure above 0. ContactOf picks
+  // the one that applies.
+  ContactTally byTip;
+  ContactTally byPressure;
 
   // Gaps between consecutive packets that were both in proximity, in ms.
   bool haveLastTime = false;
@@ -51,6 +59,12 @@ void TallyPacket(PenTally& tally, const DecodedPacket& packet, uint32_t fields, 
 
 // x or y took more than one value.
 bool PenMoved(const PenTally& tally, uint32_t fields);
+
+// Contact by the tip button when the packets carry buttons and button 0 was
+// seen down; by a pressure above 0 otherwise (some libraries number the
+// tip's button otherwise, or report none).
+const ContactTally& ContactOf(const PenTally& tally, uint32_t fields);
+bool ContactByTipButton(const PenTally& tally, uint32_t fields);
 
 // The median of the gaps (0 when there are none).
 uint32_t MedianGap(const PenTally& tally);

@@ -287,8 +287,9 @@ PROFILE
   row x "-20..0 seen of 0..44704 (0% of the axis)"; echo
   row y "30..40 seen of 0..27940 (0% of the axis)"; echo
   row pressure "0..0 seen of 0..8191"; echo
-  # The tip button is never down: the three packets in proximity hover.
-  row Contact "0 packets in contact, 3 hovering (by the tip button)"; echo
+  # No button is ever down, so contact is judged by pressure, which is
+  # always 0: the three packets in proximity hover.
+  row Contact "0 packets in contact, 3 hovering (by pressure above 0)"; echo
   row "Buttons pressed" "none"; echo
   # Gaps of 5 and 5 ms between the packets in proximity: 200 a second.
   row "Report rate" "200 packets/s in proximity, gaps median 5 ms, largest 5 ms (by pkTime); DVC_PKTRATE 200"; echo
@@ -347,6 +348,8 @@ verdict_cases=(
   "pressure stuck||0 3000 3000 3000 0|0 1 1 1 0|12|pressure never changed (always 3000) while the tip touched the tablet"
   "worn tip||0 3000 6000 2000 400|0 1 1 1 0|12|pressure stayed at 400 or more after the tip lifted (near zero is up to 163): a worn or stuck tip, or a driver that does not release pressure"
   "tip released near zero||0 3000 6000 2000 163|0 1 1 1 0|0|"
+  "tip on another button: contact by pressure||0 3000 6000 2000 0|0 2 2 2 0|0|"
+  "no tip button, no pressure||0 0 0 0 0|0 2 2 2 0|11|the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet during the check"
   "small range||0 500 1500 1000 0|0 1 1 1 0|12|pressure reached only 18% of the device's range: press harder, or check the pen's pressure settings in the driver"
   "a quarter of the range||0 500 2048 1000 0|0 1 1 1 0|0|"
   "no pressure in the packets|0x1BFF|0 3000 6000 2000 0|0 1 1 1 0|12|the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE"
