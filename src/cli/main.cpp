@@ -4,6 +4,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/pen_console.h"
+#include "cli/pen_lines.h"
 #include "cli/report_outcome.h"
 #include "cli/run_exports.h"
 #include "cli/utf8_output.h"
@@ -29,6 +30,7 @@ PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   settings.safeMode = options.safeMode;
   settings.noNullBuffer = options.noNullBuffer;
   settings.showWindow = options.penWindow;
+  settings.describeWindow = &DescribePenWindow;
   return RunPenCheck(settings, &WritePenLine, &utf16);
 }
 

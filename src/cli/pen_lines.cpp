@@ -1,6 +1,7 @@
 #include "cli/pen_lines.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "cli/pen_text.h"
 #include "report/dialog_state.h"
@@ -86,7 +87,7 @@ void WritePacket(PenOutput& output, const PenSession& session, const DecodedPack
 
 void WriteReadingEnd(PenOutput& output, PenReadingEnd end) {
   static const char16_t* const kEnds[] = {u"the time was up", u"at Ctrl+C", u"at the fault above",
-                                          u"at the answer above"};
+                                          u"at the answer above", u"when its window was closed or Escape pressed"};
   WriteLine(output, u"");
   WriteRow(output, u"Reading ended", u"%s", kEnds[static_cast<int>(end)]);
 }
@@ -338,4 +339,29 @@ void WritePenEvent(void* context, const PenSession& session, const PenEvent& eve
       WriteRow(output, event.call, u"%s", kHardExceptionEnding);
       return;
   }
+}
+
+void DescribePenWindow(void*, const PenSession& session, char16_t* text, size_t capacity) {
+  size_t length = 0;
+  const auto add = [&](const char16_t* format, std::initializer_list<textformat::FormatArg> args) {
+    if (length + 1 >= capacity) return;
+    length += textformat::FormatPiece(text + length, capacity - length, format, args.begin(), args.size()).stored;
+  };
+  const uint64_t now = MillisecondsNow();
+  if (session.readingDeadline == 0) {
+    add(u"PADSCOPE pen check: starting", {});
+  } else {
+    const uint64_t left = session.readingDeadline > now ? (session.readingDeadline - now + 999) / 1000 : 0;
+    add(u"PADSCOPE pen check: %u s left, %u packets read",
+        {textformat::MakeArg(static_cast<uint32_t>(left)), textformat::MakeArg(session.tally.packets)});
+  }
+  add(u"\r\nMove the pen over the tablet and press the tip. Escape or closing this window ends the check.", {});
+  if (session.tally.packets == 0) return;
+  const DecodedPacket& packet = session.lastPacket;
+  add(u"\r\nLast packet:", {});
+  if (Has(session, PK_CURSOR)) add(u" cursor %u", {textformat::MakeArg(packet.cursor)});
+  if (Has(session, PK_X)) add(u" x %d", {textformat::MakeArg(packet.x)});
+  if (Has(session, PK_Y)) add(u" y %d", {textformat::MakeArg(packet.y)});
+  if (Has(session, PK_NORMAL_PRESSURE)) add(u" pressure %u", {textformat::MakeArg(packet.normalPressure)});
+  if (Has(session, PK_BUTTONS)) add(u" buttons 0x%08x", {textformat::MakeArg(packet.buttons)});
 }

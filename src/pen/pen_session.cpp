@@ -115,6 +115,7 @@ void TakePacket(PenSession& session, const DecodedPacket& packet) {
   PenEvent event{};
   event.kind = PenEventKind::packet;
   event.packet = &packet;
+  session.lastPacket = packet;
   Emit(session, event);
   const uint32_t time = PenPacketsCarry(session, PK_TIME) ? packet.time : static_cast<uint32_t>(MillisecondsNow());
   TallyPacket(session.tally, packet, session.layout.fields, time, inside);
@@ -127,6 +128,7 @@ void TakePacket(PenSession& session, const DecodedPacket& packet) {
 PenReadingEnd ReadPackets(PenSession& session) {
   const uint64_t started = MillisecondsNow();
   const uint64_t deadline = started + static_cast<uint64_t>(session.settings.seconds) * 1000u;
+  session.readingDeadline = deadline;
   for (;;) {
     for (int n = 0; n < kPacketsPerRound; ++n) {
       std::memset(session.packet, 0, session.layout.recordBytes);
@@ -142,6 +144,7 @@ PenReadingEnd ReadPackets(PenSession& session) {
       TakePacket(session, DecodePacket(session.layout, kPenHandleBytes, session.packet));
     }
     if (session.stopRequested.load()) return PenReadingEnd::stopped;
+    if (session.windowClosed.load()) return PenReadingEnd::windowClosed;
     if (MillisecondsNow() >= deadline) return PenReadingEnd::timeUp;
     WaitOnPenWindow(session.window, kReadPauseMs);
     session.progress.fetch_add(1);
@@ -164,6 +167,11 @@ void Summarise(PenSession& session) {
   ReadCursorNames(session);
   session.verdict = JudgePen(session);
   Emit(session, PenEventKind::summary);
+}
+
+void DescribeForWindow(void* argument, char16_t* text, size_t capacity) {
+  const auto& session = *static_cast<const PenSession*>(argument);
+  session.settings.describeWindow(session.settings.describeContext, session, text, capacity);
 }
 
 // ---- the sequence ------------------------------------------------------------
@@ -213,6 +221,11 @@ void OpenAndRead(PenSession& session) {
   // whenever the window's turn comes, so it is heard only when they cannot.
   if (!PenPacketsCarry(session, PK_STATUS)) session.window.proximity = &OnProximityMessage;
   session.window.proximityContext = &session;
+  if (session.settings.describeWindow != nullptr) {
+    session.window.describe = &DescribeForWindow;
+    session.window.describeContext = &session;
+  }
+  session.window.closed = &session.windowClosed;
   session.caller.currentCall.store(u"CreateWindowExW()");
   CreatePenWindow(session.window);
   session.caller.currentCall.store(nullptr);

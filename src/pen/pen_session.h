@@ -21,11 +21,17 @@
 #include "pen/pen_tally.h"
 #include "wintab/wintab_binding.h"
 
+struct PenSession;
+
 struct PenSettings {
   uint32_t seconds = 10;
   bool safeMode = true;
   bool noNullBuffer = false;
   bool showWindow = false;  // the session's window over the whole screen, not hidden
+  // What the shown window says: describeWindow(describeContext, session,
+  // text, capacity) writes its lines, terminated, on the session's thread.
+  void (*describeWindow)(void* context, const PenSession& session, char16_t* text, size_t capacity) = nullptr;
+  void* describeContext = nullptr;
 };
 
 // How a session ended, in its own terms; the first reason found stands,
@@ -39,7 +45,9 @@ enum class PenEnding : uint8_t {
   hardException,  // a fault escaped Safe Mode
 };
 
-enum class PenReadingEnd : uint8_t { timeUp, stopped, fault, brokenAnswer };
+// stopped: stopRequested was set (Ctrl+C in the console); windowClosed:
+// Escape or closing the shown window.
+enum class PenReadingEnd : uint8_t { timeUp, stopped, fault, brokenAnswer, windowClosed };
 
 // What the check found, judged once the reading is over; one verdict, the
 // first that applies in this order of blame: the library, then how the
@@ -101,7 +109,6 @@ struct PenEvent {
   PenReadingEnd readingEnd = PenReadingEnd::timeUp;
 };
 
-struct PenSession;
 using PenEventSink = void (*)(void* context, const PenSession& session, const PenEvent& event);
 
 // Distances in a packet record follow the program's own pointer width.
@@ -121,6 +128,7 @@ struct PenSession {
   // it up too while it waits.
   std::atomic<int32_t> progress{0};
   std::atomic<bool> stopRequested{false};  // ends the reading early
+  std::atomic<bool> windowClosed{false};   // set by the shown window: ends the reading early
   PenCaller caller;
   PenEnding ending = PenEnding::complete;
 
@@ -137,6 +145,8 @@ struct PenSession {
   void* context = nullptr;
   bool inContext = false;
   PenTally tally;
+  uint64_t readingDeadline = 0;  // MillisecondsNow() when the reading ends, once it started
+  DecodedPacket lastPacket;      // the last packet read
   char16_t cursorNames[kTalliedCursors][kPenCursorNameUnits + 1] = {};
 
   // What the verdict rests on besides the tally.

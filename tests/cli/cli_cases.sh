@@ -320,6 +320,7 @@ pen_cases=(
   "sim|WTPacketsGet,count=5||7|$(row "WTPacketsGet()" "returned 5 for 1 packet asked")|$(row "Verdict" "the library failed: WTPacketsGet() answered another count than the 1 packet asked")"
   "sim|WTPacketsGet,count=-1||7|$(row "WTPacketsGet()" "returned -1 for 1 packet asked")|$(row "Verdict" "the library failed: WTPacketsGet() answered another count than the 1 packet asked")"
   "sim|WTOpenW,fail||10||Error: WTOpenW() opened no context: the pen check cannot read packets"
+  "sim|WTEnable,fail||0|$(row "WTEnable(TRUE)" 0)|$(row "Cursors seen" '0 "Pressure Pen" (9)')"
   "sim|WTOpenW,handle=99||11|$(row "WTEnable(TRUE)" 0)|$(row "Verdict" "the library failed: WTEnable(TRUE) answered 0 and no packets came")"
   "sim|WTPacketsGet,segv|--no-safe-mode|6||$(row "WTPacketsGet()" "<hard exception>")"
   "no-wtinfo|||3||Error: WTInfoW() not found: the pen check needs WTInfoW, WTOpenW, WTEnable, WTPacketsGet and WTClose"
@@ -338,7 +339,8 @@ done
 # the device's pressure axis is 0..8191, so near zero is up to 8191 / 50 =
 # 163 and a small share is below 25% (2047). Each row: name | lcPktData
 # (empty: the default 0x1FFF) | the pressures of the five packets | the
-# buttons of the five | exit code | the verdict ("" for none).
+# buttons of the five | exit code | the verdict ("" for none) | a line more
+# for the profile.
 no_packet_verdict="no packets came: was the pen moved over the tablet during the check?"
 [ "$windows" = yes ] && no_packet_verdict="no packets came to the check's hidden window: some libraries deliver packets only to a window under the pen; run the check again with --pen-window"
 verdict_cases=(
@@ -354,14 +356,16 @@ verdict_cases=(
   "a quarter of the range||0 500 2048 1000 0|0 1 1 1 0|0|"
   "no pressure in the packets|0x1BFF|0 3000 6000 2000 0|0 1 1 1 0|12|the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE"
   "no packets||||11|$no_packet_verdict"
+  "packets held for a shown window||0 3000 6000 2000 0|0 1 1 1 0|11|$no_packet_verdict|packets to-shown-window"
 )
 for case in "${verdict_cases[@]}"; do
-  IFS='|' read -r name fields pressures buttons code verdict <<<"$case"
+  IFS='|' read -r name fields pressures buttons code verdict extra <<<"$case"
   read -r -a p <<<"$pressures"
   read -r -a b <<<"$buttons"
   {
     echo "base default"
     [ -z "$fields" ] || echo "patch defcontext 0 104 u32 $fields"
+    [ -z "$extra" ] || echo "$extra"
     echo "packet none"
     for n in "${!p[@]}"; do
       echo "packet time $((1000 + 10 * n)) cursor 0 x $((100 + 100 * n)) y 100 pressure ${p[n]} buttons ${b[n]}"
