@@ -18,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 
 cmake --preset bench >/dev/null
-cmake --build --preset bench --target report_bench wintab_sim >/dev/null
+cmake --build --preset bench --target report_bench pen_bench wintab_sim >/dev/null
 
 # The dialog and its yardstick are built in this run, from the same sources
 # and the same dialog template.
@@ -111,6 +111,22 @@ for label, key, form in lines:
     spread = "%8.0f%%" % (100.0 * (high - low) / low) if low else "%9s" % "-"
     print("%-42s%s%s" % (label, cells, spread))
 PY
+
+# The pen session at 1,000 packets a second for 10 seconds: a stroke of
+# 10,000 packets 1 ms apart from the simulated library, read for 11 s.
+python3 - "$work/pen.profile" <<'PY'
+import sys
+lines = ["base default", "packet none"]
+for n in range(10000):
+    lines.append("packet time %d cursor 0 x %d y %d pressure %d buttons 1" % (1000 + n, 1000 + n % 5000, 2000 + n % 3000, n % 8192))
+open(sys.argv[1], "w").write("\n".join(lines) + "\n")
+PY
+echo
+for run in $(seq "$runs"); do
+  echo "pen session, run $run:"
+  LD_LIBRARY_PATH=build/bench/sim build/bench/tests/bench/pen_bench "$work/pen.profile" 10000 11 | sed 's/^/  /'
+done
+echo
 
 for arch in x86 x64; do
   [ -f "build/$arch/padscope.exe" ] || { cmake --preset "$arch" >/dev/null; cmake --build --preset "$arch" >/dev/null; }

@@ -14,7 +14,7 @@ using namespace wintab;
 
 // How often the reading looks for packets, and how many it takes at most
 // before it lets the window's messages and the clock have their turn.
-constexpr uint32_t kReadPauseMs = 5;
+constexpr uint32_t kReadPauseMs = 1;
 constexpr int kPacketsPerRound = 64;
 
 void Emit(PenSession& session, const PenEvent& event) { session.sink(session.sinkContext, session, event); }
