@@ -40,7 +40,7 @@ enum class PenEnding : uint8_t {
   complete,       // read for its time (or until stopped), closed and tallied
   noEntryPoints,  // the library could not be loaded or lacks one of the five calls
   noContext,      // no 212-byte default context, WTOpenW opened none, or memory was short
-  brokenAnswer,   // WTPacketsGet answered more packets than asked
+  brokenAnswer,   // WTPacketsGet answered another count than asked (more, or negative)
   callFaulted,    // Safe Mode contained a fault in a call
   hardException,  // a fault escaped Safe Mode
 };

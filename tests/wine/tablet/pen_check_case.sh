@@ -85,7 +85,7 @@ packet_lines() {
 }
 
 start_check() {
-  bash "$wine_tablet" run "$state" "$program" --pen=20 --pen-window >"$out" 2>"$work/err" &
+  bash "$wine_tablet" run "$state" "$program" --pen="${seconds:-20}" --pen-window >"$out" 2>"$work/err" &
   pid=$!
   for _ in $(seq 300); do
     grep -q "^Reading packets for" "$out" 2>/dev/null && break
@@ -144,6 +144,23 @@ for line in "$(row "Packets read" 7)" "$(row x "2540..10160 seen of 0..25400 (30
             "$(row "Pressure in contact" "512..2047, 100% of the range reached")" \
             "$(row "Cursors seen" '1 "stylus" (7)')"; do
   grep -qxF -- "$line" "$out" || fail "no summary line '${line%$'\r'}'"
+done
+
+# The pen hovers over the tablet and never touches it: no pressure and no
+# button, so no packet is in contact (contact is judged by pressure, as
+# above), and the verdict asks to press; exit code 11.
+out="$work/hover.out"
+seconds=8
+start_check
+grep -q "^Reading packets for" "$out" || fail "hover: the check did not start reading"
+sleep 0.5
+bash "$wine_tablet" feed "$state" stylus "in 2540 2032 0 0 0" "move 5080 4064 0 0 0" "out" || fail "feeding the hover"
+wait "$pid"
+status=$?
+[ "$status" -eq 11 ] || fail "hover: exit code $status, expected 11"
+for line in "$(row Contact "0 packets in contact, 2 hovering (by pressure above 0)")" \
+            "$(row Verdict "the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet during the check")"; do
+  grep -qxF -- "$line" "$out" || fail "hover: no line '${line%$'\r'}' ($(grep -E '^(Contact|Verdict|Packets read)' "$out" | tr -d '\r' | tr '\n' ';'))"
 done
 
 echo "$((failures == 0 ? 1 : 0)) passed, $((failures > 0 ? 1 : 0)) failed"
