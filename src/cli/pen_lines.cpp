@@ -197,40 +197,41 @@ void WriteCursors(PenOutput& output, const PenSession& session) {
   line.End();
 }
 
+// The verdicts whose text has no number in it; null for the others.
+const char16_t* PlainVerdictText(PenVerdict verdict) {
+  switch (verdict) {
+    case PenVerdict::libraryBrokeCount:
+      return u"the library failed: WTPacketsGet() answered another count than the 1 packet asked";
+    case PenVerdict::libraryNotEnabled:
+      return u"the library failed: WTEnable(TRUE) answered 0 and no packets came";
+    case PenVerdict::hiddenWindow:
+      return u"no packets came to the check's hidden window: some libraries deliver packets only to a window "
+             u"under the pen; run the check again with --pen-window";
+    case PenVerdict::noPackets:
+      return u"no packets came: was the pen moved over the tablet during the check?";
+    case PenVerdict::noPressureField:
+      return u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE";
+    case PenVerdict::onlyHovered:
+      return u"the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet "
+             u"during the check";
+    case PenVerdict::pressureZero:
+      return u"pressure never left 0 while the tip touched the tablet";
+    default:
+      return nullptr;
+  }
+}
+
 void WriteVerdict(PenOutput& output, const PenSession& session) {
   const ContactTally& contact = ContactOf(session.tally, session.layout.fields);
   const char16_t* verdict = u"Verdict";
+  if (const char16_t* text = PlainVerdictText(session.verdict)) {
+    WriteRow(output, verdict, u"%s", text);
+    return;
+  }
   switch (session.verdict) {
-    case PenVerdict::none:
-      return;
     case PenVerdict::libraryFaulted:
       WriteRow(output, verdict, u"the library failed: %s faulted (see its row above)",
                session.enableFaulted ? u"WTEnable(TRUE)" : u"WTPacketsGet()");
-      return;
-    case PenVerdict::libraryBrokeCount:
-      WriteRow(output, verdict, u"the library failed: WTPacketsGet() answered another count than the 1 packet asked");
-      return;
-    case PenVerdict::libraryNotEnabled:
-      WriteRow(output, verdict, u"the library failed: WTEnable(TRUE) answered 0 and no packets came");
-      return;
-    case PenVerdict::hiddenWindow:
-      WriteRow(output, verdict,
-               u"no packets came to the check's hidden window: some libraries deliver packets only to a window "
-               u"under the pen; run the check again with --pen-window");
-      return;
-    case PenVerdict::noPackets:
-      WriteRow(output, verdict, u"no packets came: was the pen moved over the tablet during the check?");
-      return;
-    case PenVerdict::noPressureField:
-      WriteRow(output, verdict, u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE");
-      return;
-    case PenVerdict::onlyHovered:
-      WriteRow(output, verdict,
-               u"the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet "
-               u"during the check");
-      return;
-    case PenVerdict::pressureZero:
-      WriteRow(output, verdict, u"pressure never left 0 while the tip touched the tablet");
       return;
     case PenVerdict::pressureFixed:
       WriteRow(output, verdict, u"pressure never changed (always %u) while the tip touched the tablet",
@@ -248,6 +249,8 @@ void WriteVerdict(PenOutput& output, const PenSession& session) {
                u"settings in the driver",
                PressureShare(session, contact.pressureMax));
       return;
+    default:
+      return;  // none, or one with a plain text
   }
 }
 

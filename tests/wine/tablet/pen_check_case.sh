@@ -96,12 +96,16 @@ start_check() {
 # On a busy machine the report's watchdog sometimes ends the load of Wine's
 # builtin library (it opens the X input devices then) before it is done:
 # that is the report's ending, not the pen check's, so it is tried again.
-for attempt in 1 2 3; do
-  start_check
-  grep -q $'^LoadLibrary("WINTAB32.DLL")    <hung>\r$' "$out" || break
-  wait "$pid"
-  echo "attempt $attempt: the load of the library was declared hung"
-done
+start_reading() {
+  local attempt
+  for attempt in 1 2 3; do
+    start_check
+    grep -q $'^LoadLibrary("WINTAB32.DLL")    <hung>\r$' "$out" || break
+    wait "$pid"
+    echo "attempt $attempt: the load of the library was declared hung"
+  done
+}
+start_reading
 grep -q "^Reading packets for" "$out" || fail "the check did not start reading ($(tail -n 3 "$out" | tr -d '\r'))"
 sleep 0.5  # the window on the screen
 # Each part at once (one feed can take a second on a busy machine); then
@@ -151,7 +155,7 @@ done
 # above), and the verdict asks to press; exit code 11.
 out="$work/hover.out"
 seconds=8
-start_check
+start_reading
 grep -q "^Reading packets for" "$out" || fail "hover: the check did not start reading"
 sleep 0.5
 bash "$wine_tablet" feed "$state" stylus "in 2540 2032 0 0 0" "move 5080 4064 0 0 0" "out" || fail "feeding the hover"
