@@ -334,6 +334,16 @@ for case in "${pen_cases[@]}"; do
   [ -z "$last" ] || [ "$(pen_section | tail -n 1)" = "$last"$'\r' ] ||
     fail "pen: $library $inject $options: ends in '$(pen_section | tail -n 1)', not '$last'"
 done
+# Several outcomes: the most severe wins (5, 6, 3, 4, 7, 9, 10, 8, 11, 12,
+# 0). The "zero-counts" tablet has problem findings (8) and the default
+# stroke: a faulted pen call (7) and a refused open (10) win over them, a
+# clean pen check (0) does not.
+for case in "WTPacketsGet,segv|7" "WTOpenW,fail|10" "|8"; do
+  IFS='|' read -r inject code <<<"$case"
+  run sim zero-counts "$inject" --diagnose --pen=1
+  expect_status "$code" "precedence: --diagnose with the pen check ${inject:-clean}"
+done
+
 # Verdicts from packet scripts, each beside a near miss. The stroke: a
 # hovering packet, the tip (button 1) down for three packets, then lifted;
 # the device's pressure axis is 0..8191, so near zero is up to 8191 / 50 =
