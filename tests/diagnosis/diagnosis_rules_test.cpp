@@ -488,6 +488,15 @@ TEST(diagnosis_rules, each_rule_finds_its_case_and_passes_over_its_near_miss) {
        },
        {"hard-exception"},
        {"A fault escaped Safe Mode in WTI_CURSOR+0 CSR_PKTDATA (the real call) and ended the report."}},
+      {"near miss: the watchdog ended the run first",
+       [](TestedRun& run) {
+         run.At(WTI_CURSORS, CSR_PKTDATA).real = CallRecord{CallState::underway, 0, 0};
+         run.EndAt(WTI_CURSORS, CSR_PKTDATA);
+         run.outcome = RunOutcome{RunEnding::hardException, 0, 0xC0000005u};
+         run.hung = true;
+       },
+       {"hung"},
+       {}},
 
       // Where the library lies.
       {"the library outside the system's folders",
