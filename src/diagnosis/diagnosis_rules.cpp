@@ -198,9 +198,12 @@ void AxisPromised(const DiagnosisInput& in, Findings& out) {
       anyDescribes = anyDescribes || described;
       uint32_t mask = 0;
       const AnswerLogEntry* data = Find(log, WTI_DEVICES + device, DVC_PKTDATA);
-      if (!described && ReadUint32(log, data, mask) && (mask & axis.bit) != 0) {
+      // A run that hung or faulted after DVC_PKTDATA never asked the axis:
+      // nothing is known of it, as for a context's device below.
+      const AnswerLogEntry* row = Find(log, WTI_DEVICES + device, axis.index);
+      if (row != nullptr && !described && ReadUint32(log, data, mask) && (mask & axis.bit) != 0) {
         promises.push_back(Row(data));
-        missing.push_back(Row(Find(log, WTI_DEVICES + device, axis.index)));
+        missing.push_back(Row(row));
       }
     }
     for (int c = 0; c < 2; ++c) {

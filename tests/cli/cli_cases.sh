@@ -625,6 +625,20 @@ diagnose hang 5 "hung" "" "The test hung in WTI_DEVICE+0 DVC_PKTDATA: the real c
 diagnose hard-exception 6 "hard-exception" "" "in WTI_CURSOR+1 CSR_MODE (the real call)" default \
   "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
 diagnose_rule no-interface 4 "no-interface" "no-devices" "" no-tablet ""
+# lcDevice at the boundary: device 2 of tablet-pc's 2 is beyond them, device 1 is not.
+diagnose_rule context-device-2 8 "context-device-beyond" "" "names lcDevice 2, beyond the devices of WTI_INTERFACE IFC_NDEVICES 2" \
+  "$(diag_profile context-device-2 "base tablet-pc" "patch defsysctx 0 96 u32 2")" ""
+diagnose_rule context-device-1 0 "" "context-device-beyond" "" \
+  "$(diag_profile context-device-1 "base tablet-pc" "patch defsysctx 0 96 u32 1")" ""
+# The default's 3 cursors: slots 3 to 5 are asked past the count, slot 6 is not.
+diagnose_rule slot-last 0 "cursor-slot-failed" "$problems" "faulted in the size probe of WTI_CURSOR+5 CSR_NAME" \
+  default "cursor:5,CSR_NAME,probe,segv"
+diagnose_rule slot-past-last 0 "" "cursor-slot-failed $problems" "" default "cursor:6,CSR_NAME,probe,segv"
+# No slot is asked after an incomplete report: its one fault is the finding.
+diagnose probe-fault 7 "contained-faults" "no-interface no-devices no-cursors cursor-beyond-count cursor-slot-failed" \
+  "1 calls faulted inside the library (Safe Mode contained them): WTInfoW(0,0,0) (the size probe" availability-fault ""
+[ "$mode" != native ] || [ "$(diag_ids | tr '\n' ' ')" = "contained-faults " ] ||
+  fail "--diagnose probe-fault: findings besides contained-faults: $(diag_ids | tr '\n' ' ')"
 PADSCOPE_POSIX_DESKTOP=$wine_desktop_posix run none default "" --diagnose
 expect_status 3 "--diagnose without a library"
 diag_ids | grep -qx no-library || fail "--diagnose without a library: no no-library finding"

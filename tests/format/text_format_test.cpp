@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -177,6 +179,33 @@ TEST(text_format, reads_a_string_argument_only_as_far_as_the_output_needs) {
   EXPECT_TRUE(out.result.cut);
   EXPECT_TRUE(out.terminated);
   EXPECT_TRUE(out.poisonIntact);
+
+  // The same four units against a no-access page, in every build: the room
+  // left after the text already written is all that may be read.
+  struct Row {
+    const char16_t* format;
+    size_t capacity;
+    const char* expected;
+  };
+  static const Row rows[] = {
+      {u"%s", 4, "wxy"},
+      {u"ab%s", 6, "abwxy"},
+      {u"ab%s", 5, "abwx"},
+      {u"abcd%s", 6, "abcdw"},
+  };
+  constexpr size_t kBytes = 4 * sizeof(char16_t);
+  auto* guarded = static_cast<char16_t*>(platform::AllocateGuarded(kBytes));
+  ASSERT_NE(guarded, nullptr);
+  std::copy_n(u"wxyz", 4, guarded);
+  for (const Row& row : rows) {
+    const std::string name = Readable(row.format) + " into " + std::to_string(row.capacity);
+    const Formatted against = FormatInto(row.capacity, row.format, {MakeArg(static_cast<const char16_t*>(guarded))});
+    EXPECT_EQ(Readable(against.text), row.expected) << name;
+    EXPECT_EQ(against.result.stored, std::string(row.expected).size()) << name;
+    EXPECT_TRUE(against.result.cut) << name;
+    EXPECT_TRUE(against.terminated) << name;
+  }
+  platform::FreeGuarded(guarded, kBytes);
 
   // A terminated argument is read no further than its first NUL.
   const char16_t twoStrings[] = {u'a', u'b', 0, u'c', u'd', 0};

@@ -294,4 +294,54 @@ TEST(guard_death, a_fault_outside_any_guard_still_ends_the_process) {
       "");
 }
 
+// The dispositions a process may have had before its first guard: an
+// unguarded fault goes on to it, and then the process dies of its signal.
+void Say(const char* text) {
+  size_t length = 0;
+  while (text[length] != 0) ++length;
+  if (write(STDERR_FILENO, text, length) < 0) _exit(90);
+}
+void PlainHandler(int signalNumber) { Say(signalNumber == SIGFPE ? "plain handler: SIGFPE\n" : "plain handler: other\n"); }
+void InfoHandler(int signalNumber, siginfo_t* info, void*) {
+  Say(signalNumber == SIGFPE && info != nullptr && info->si_signo == SIGFPE ? "SA_SIGINFO handler: SIGFPE\n"
+                                                                            : "SA_SIGINFO handler: other\n");
+}
+void InstallBeforeTheGuard(void (*plain)(int), void (*info)(int, siginfo_t*, void*)) {
+  struct sigaction action{};
+  sigemptyset(&action.sa_mask);
+  if (info != nullptr) {
+    action.sa_sigaction = info;
+    action.sa_flags = SA_SIGINFO;
+  } else {
+    action.sa_handler = plain;
+  }
+  sigaction(SIGFPE, &action, nullptr);
+}
+
+TEST(guard_death, an_unguarded_fault_goes_on_to_the_disposition_from_before_the_guard) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  struct Row {
+    const char* name;
+    void (*plain)(int);
+    void (*info)(int, siginfo_t*, void*);
+    const char* says;  // on standard error before the process dies
+  };
+  static const Row rows[] = {
+      {"a plain handler", PlainHandler, nullptr, "plain handler: SIGFPE"},
+      {"an SA_SIGINFO handler", nullptr, InfoHandler, "SA_SIGINFO handler: SIGFPE"},
+      {"SIG_IGN", SIG_IGN, nullptr, ""},
+      {"SIG_DFL", SIG_DFL, nullptr, ""},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EXIT(
+        {
+          InstallBeforeTheGuard(row.plain, row.info);
+          platform::RunGuarded(FaultDivideByZero, nullptr);
+          FaultDivideByZero(nullptr);
+        },
+        ::testing::KilledBySignal(SIGFPE), row.says)
+        << row.name;
+  }
+}
+
 }  // namespace

@@ -48,8 +48,40 @@ TEST(libraries, loads_by_plain_name_through_the_search_path_and_finds_exports) {
   EXPECT_TRUE(platform::ReleaseLibrary(library));
 }
 
+// A null library or name is refused with the code Windows gives, never
+// handed to the loader; the code is not left over from an earlier failure.
+TEST(libraries, null_arguments_are_refused_with_the_windows_code) {
+  constexpr uint32_t kErrorInvalidHandle = 6;
+  platform::LibraryHandle library = platform::LoadLibraryNamed(Widen(FIXTURE_FILE_NAME).c_str());
+  ASSERT_NE(library, nullptr);
+  struct Row {
+    const char* name;
+    bool (*call)(platform::LibraryHandle loaded);  // true when the call failed as it should
+    uint32_t code;
+  };
+  static const Row rows[] = {
+      {"FindEntryPoint of no library",
+       [](platform::LibraryHandle) { return platform::FindEntryPoint(nullptr, "FixtureAnswer") == nullptr; },
+       kErrorInvalidHandle},
+      {"FindEntryPoint of no name",
+       [](platform::LibraryHandle loaded) { return platform::FindEntryPoint(loaded, nullptr) == nullptr; },
+       kErrorProcedureNotFound},
+      {"ReleaseLibrary of no library", [](platform::LibraryHandle) { return !platform::ReleaseLibrary(nullptr); },
+       kErrorInvalidHandle},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::LoadLibraryNamed(u"libpadscope_no_such_library.so"), nullptr);
+    ASSERT_EQ(platform::LastErrorCode(), kErrorModuleNotFound);
+    EXPECT_TRUE(row.call(library)) << row.name;
+    EXPECT_EQ(platform::LastErrorCode(), row.code) << row.name;
+  }
+  EXPECT_TRUE(platform::ReleaseLibrary(library));
+}
+
 TEST(libraries, a_failed_load_tells_why_with_the_windows_code) {
-  const std::filesystem::path notALibrary = std::filesystem::temp_directory_path() / "padscope_not_a_library.so";
+  // Named after the process, so that two runs at once do not share it.
+  const std::filesystem::path notALibrary =
+      std::filesystem::temp_directory_path() / ("padscope_not_a_library_" + std::to_string(getpid()) + ".so");
   {
     std::FILE* file = std::fopen(notALibrary.c_str(), "w");
     ASSERT_NE(file, nullptr);

@@ -204,4 +204,41 @@ TEST_F(QueryInfoTest, probe_interface_asks_the_availability_question_once) {
   EXPECT_EQ(state->progressCount, 1);
 }
 
+// A log attached without room keeps nothing, and says so: each step it could
+// not keep counts as lost, each answer it could not keep as bytes lost.
+TEST_F(QueryInfoTest, an_answer_log_without_storage_keeps_nothing) {
+  struct Row {
+    const char* name;
+    bool entries;   // given, or null; the bytes are always null
+    uint32_t kept;  // steps the log holds afterwards
+    uint32_t lost;  // steps counted as lost
+  };
+  const Row rows[] = {
+      {"no storage at all", false, 0, 2},
+      {"steps but no bytes", true, 2, 0},
+  };
+  for (const Row& row : rows) {
+    AnswerLogEntry entries[4];
+    AnswerLog log{};
+    // The capacities given are ignored when the storage is missing.
+    AttachAnswerLogStorage(log, row.entries ? entries : nullptr, 4, nullptr, 4096);
+    fakewintab::Reset();
+    fakewintab::AddAnswer(kCategory, kIndex, Bytes().U32(0x01020304));
+    Configure(true, false);
+    state->answerLog = &log;
+    QueryInfo(*state, kCategory, kIndex);
+    QueryInfo(*state, kCategory, kIndex);
+    state->answerLog = nullptr;
+    EXPECT_EQ(Readable(ReportString(*state)), Readable(Echo(4) + Echo(4) + Echo(4) + Echo(4))) << row.name;
+    EXPECT_EQ(log.entryCount, row.kept) << row.name;
+    EXPECT_EQ(log.entriesLost, row.lost) << row.name;
+    EXPECT_EQ(log.bytesUsed, 0u) << row.name;
+    for (uint32_t i = 0; i < log.entryCount; ++i) {
+      EXPECT_TRUE(log.entries[i].bytesLost) << row.name << ": step " << i;
+      EXPECT_EQ(AnswerBytes(log, log.entries[i]), nullptr) << row.name << ": step " << i;
+    }
+    EXPECT_FALSE(AnswerLogIsComplete(log)) << row.name;
+  }
+}
+
 }  // namespace
