@@ -1,5 +1,5 @@
 # The commands of the README: `make run`, `make test` and `make dist`.
-# Both install what is missing first (tools/install-deps.sh).
+# Each installs what is missing first (tools/install-deps.sh).
 SHELL := /bin/bash
 PRESETS_NATIVE := native native-asan
 PRESETS_WINDOWS := x86 x64

@@ -24,6 +24,8 @@ set -euo pipefail
 repository="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 readonly repository
 readonly dist="$repository/build/dist"
+# cmake finds the presets in the current folder.
+cd "$repository"
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   SOURCE_DATE_EPOCH="$(git -C "$repository" log -1 --format=%ct 2>/dev/null)" || {
