@@ -40,13 +40,14 @@ cp "$padscope" "$work/padscope.exe"
 cp "$sim_dll" "$work/WINTAB32.DLL"
 # In the emulated machine a busy host can starve the worker past the
 # one-second watchdog before it writes a line: the report is "<hung>"
-# alone, and the dialog gets another try.
+# alone, and the dialog gets another try. A freshly shown dialog is still
+# being set up by Wine there: "Do Test" waits three seconds.
 tries=1
 [ "$arch" = x86 ] && tries=3
 for try in $(seq "$tries"); do
   rm -f "$work"/report.*
   "$wine_run" "$driver" --wine-dll wintab32=native --exe "$(windows_path "$work/padscope.exe")" \
-    --out "$(windows_path "$work/report")" --test >"$work/driver.out" 2>"$work/driver.err"
+    --out "$(windows_path "$work/report")" --check-initial --idle 3000 --test >"$work/driver.out" 2>"$work/driver.err"
   status=$?
   tr -d '\r' <"$work/driver.out" | sed 's/^/  driver: /'
   first_line="$(head -n 1 "$work/report.1.txt" 2>/dev/null | tr -d '\r')"
