@@ -1,10 +1,10 @@
-# The two commands of the README: `make run` and `make test`.
-# Both install what is missing first (tools/install-deps.sh).
+# The commands of the README: `make run`, `make test` and `make dist`.
+# Each installs what is missing first (tools/install-deps.sh).
 SHELL := /bin/bash
 PRESETS_NATIVE := native native-asan
 PRESETS_WINDOWS := x86 x64
 
-.PHONY: run test test-x86 build deps fuzz bench clean
+.PHONY: run test test-x86 build dist deps fuzz bench clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -30,6 +30,11 @@ test-x86: deps
 	@cmake --preset x86 >/dev/null
 	@cmake --build --preset x86 >/dev/null || cmake --build --preset x86
 	@bash tools/test-all.sh build/x86
+
+# The release: build/dist/padscope-VERSION.zip with both editions, built in
+# folders of their own (tools/dist.sh).
+dist: deps
+	@bash tools/dist.sh
 
 fuzz: deps
 	@bash tools/fuzz.sh $(FUZZ_SECONDS)

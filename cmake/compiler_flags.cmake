@@ -16,6 +16,14 @@ endif()
 
 if(MINGW)
   add_link_options(-static -static-libgcc -static-libstdc++)
+  # The same sources give the same files in any folder at any time (the
+  # release zip of make dist is checked for that): no link time in the PE
+  # header (which also keeps its checksum still) and no folder of the build
+  # in what the compiler writes.
+  add_link_options(-Wl,--no-insert-timestamp)
+  add_compile_options(
+    "$<$<COMPILE_LANGUAGE:C,CXX,ASM>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.>"
+    "$<$<COMPILE_LANGUAGE:C,CXX,ASM>:-ffile-prefix-map=${PROJECT_BINARY_DIR}=build>")
 endif()
 
 # The release executables a person gets (padscope.exe, padscope-report.exe):
