@@ -20,6 +20,7 @@ constexpr DWORD kHungWorkerWaitMs = 50;
 
 HCURSOR waitCursor = nullptr;
 bool workerTerminated = false;
+bool closing = false;  // on the dialog thread only
 
 HWND DoTestButton(const DialogState& state) { return GetDlgItem(DialogWindowOf(state), IDC_DO_TEST); }
 
@@ -113,6 +114,8 @@ void RunReportThenFinish(void* argument) {
 
 void PrepareTestSession() { waitCursor = LoadCursorW(nullptr, IDC_WAIT); }
 
+void BeginClosing() { closing = true; }
+
 bool WorkerWasTerminated() { return workerTerminated; }
 
 void StartTest(DialogState& state) {
@@ -149,7 +152,7 @@ DWORD WINAPI WorkerMain(LPVOID parameter) {
 }
 
 DialogState* WatchdogTick(DialogState& state) {
-  if (!TestIsRunning(state)) return &state;
+  if (closing || !TestIsRunning(state)) return &state;
   if (!ProgressStoodStill(ReadProgress(state), state.lastSeenProgress)) return &state;
   // The test ends in a fresh record even when the worker was seen to end: a
   // terminated thread has been seen to make one more write just after its
@@ -167,7 +170,7 @@ void OnFinishRequest(DialogState& state, DWORD workerId) {
   HANDLE worker = WorkerThreadOf(state);
   // A request from a worker that the watchdog already replaced by "<hung>"
   // (its message may still be delivered) must not end a later test.
-  if (!TestIsRunning(state) || worker == nullptr || GetThreadId(worker) != workerId) return;
+  if (closing || !TestIsRunning(state) || worker == nullptr || GetThreadId(worker) != workerId) return;
   FinishTest(state);
 }
 
