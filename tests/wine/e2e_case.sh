@@ -266,8 +266,10 @@ case "$case_name" in
     # phases as densely as every 2 ms does natively. On a busy machine the
     # close can come a second late, when the watchdog may have ended the
     # test; such a moment is tried again, three times at most.
-    step=2
-    [ "$arch" = x86 ] && step=4
+    # The end within a second is the x64 build's to measure: in the emulated
+    # machine on a busy host a close alone came to 1055 ms.
+    step=2 close_limit=1000
+    [ "$arch" = x86 ] && step=4 close_limit=3000
     judged=0 moments=0
     for ms in $(seq 0 "$step" 30) $(seq 35 5 60) 100 300 900; do
       moments=$((moments + 1))
@@ -282,7 +284,7 @@ case "$case_name" in
           expect_prompt_close "closed $ms ms after the click, late: "
           continue
         fi
-        expect_prompt_close "closed $ms ms after the click: " 1000
+        expect_prompt_close "closed $ms ms after the click: " "$close_limit"
         judged=$((judged + 1))
         break
       done
