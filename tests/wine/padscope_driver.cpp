@@ -343,8 +343,8 @@ void FailPublished(const std::wstring& shown, LRESULT units, const PublishWatch&
 // follow a tick that ended the test, and is not judged. Returns whether the
 // close was judged.
 bool CloseAndCheckExit(HWND dialog, HANDLE process, int periodMs = 0, double clickMs = 0) {
-  // Room for the timers' granularity and the check just before the post.
-  constexpr double kTickMarginMs = 100;
+  // Room for a timer that expires a little early (the system's tick).
+  constexpr double kTickMarginMs = 50;
   PublishWatch watch = {clickMs, 0, NowMs()};
   // Room for the largest report and its terminator.
   std::wstring shown(140000, L'\0');
