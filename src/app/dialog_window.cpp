@@ -49,6 +49,7 @@ INT_PTR OnSize(DialogState& state, LPARAM lParam) {
 INT_PTR OnCommand(DialogState& state, WORD commandId) {
   switch (commandId) {
     case IDCANCEL:
+      BeginClosing();
       EndDialog(DialogWindowOf(state), 0);  // a running test is stopped by WM_DESTROY
       return TRUE;
     case IDC_DO_TEST:

@@ -2,12 +2,13 @@
 // ends a worker which stopped making progress, and the end of the test.
 //
 // Threads. The dialog thread runs StartTest, WatchdogTick, FinishTest,
-// OnFinishRequest and EndWorkerForDestroy. The worker runs WorkerMain (the
-// report driver and everything it calls) and writes nothing but the report
-// text and the progress counter. The worker does not end the test itself: it
-// hands the end to the dialog thread with kFinishRequestMessage, so that
-// every window operation, the timer and the worker handle belong to the
-// dialog thread alone, and a tick can never interleave with FinishTest.
+// OnFinishRequest, BeginClosing and EndWorkerForDestroy. The worker runs
+// WorkerMain (the report driver and everything it calls) and writes nothing
+// but the report text and the progress counter. The worker does not end the
+// test itself: it hands the end to the dialog thread with
+// kFinishRequestMessage, so that every window operation, the timer and the
+// worker handle belong to the dialog thread alone, and a tick can never
+// interleave with FinishTest.
 //
 // Ownership. The dialog window owns the DialogState; the worker borrows it
 // from its start until its finish request has been answered (or until it is
@@ -45,6 +46,14 @@ DialogState* WatchdogTick(DialogState& state);
 
 // kFinishRequestMessage from the worker.
 void OnFinishRequest(DialogState& state, DWORD workerId);
+
+// The cancel command: the dialog is closing. A test that still runs is
+// ended by the window's destruction, which publishes nothing; until then
+// neither a watchdog tick nor the worker's finish request ends it. The
+// dialog thread can still handle sent messages while the window system
+// hides the window and hands the activation on, so the finish request may
+// arrive after the cancel command.
+void BeginClosing();
 
 // Loads the wait cursor once, at dialog initialisation. A driver that is
 // terminated inside the system's loader leaves the loader's lock held, and

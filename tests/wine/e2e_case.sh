@@ -2,13 +2,15 @@
 # One end-to-end case of padscope.exe under Wine, operated by
 # padscope_driver.exe the way a person operates the dialog.
 #
-#   e2e_case.sh CASE WINE_RUN DRIVER PADSCOPE SIM_DLL NO_WTINFO_DLL GOLDEN_DIR WORK_DIR UNENDING_WORKER [ARCH]
+#   e2e_case.sh CASE WINE_RUN DRIVER PADSCOPE SIM_DLL NO_WTINFO_DLL GOLDEN_DIR WORK_DIR UNENDING_WORKER [ARCH [WATCHDOG_MS]]
 #
 # UNENDING_WORKER: padscope.exe built so that terminating its worker has no
 # effect, as for a thread stuck where the system cannot end it.
 # ARCH is the build, x64 (the default) or x86; the golden reports are those
 # of the 64-bit builds, and the 32-bit program names its own build in the
 # first line and prints addresses of 8 digits.
+# WATCHDOG_MS is the watchdog period PADSCOPE was built with (1000, the
+# product's, unless a test build waits longer).
 #
 # Each case gets a folder of its own with padscope.exe and, where the case
 # wants one, a WINTAB32.DLL beside it. Reports come back as PREFIX.k.txt
@@ -17,7 +19,7 @@
 set -uo pipefail
 
 readonly case_name="$1" wine_run="$2" driver="$3" padscope="$4" sim_dll="$5" no_wtinfo_dll="$6"
-readonly golden_dir="$7" work_root="$8" unending_worker="$9" arch="${10:-x64}"
+readonly golden_dir="$7" work_root="$8" unending_worker="$9" arch="${10:-x64}" watchdog_ms="${11:-1000}"
 readonly dir="$work_root/$case_name"
 
 failures=0
@@ -54,7 +56,9 @@ drive() {
     --out "$(windows_path "$dir/report")" "$@" >"$dir/driver.out" 2>"$dir/driver.err"
   local status=$?
   tr -d '\r' <"$dir/driver.out" | sed "s/^/  driver: /"
-  [ "$status" -eq 0 ] || fail "driver exited with $status"
+  # The driver's own failures, in the case's failure line.
+  [ "$status" -eq 0 ] ||
+    fail "driver exited with $status$(tr -d '\r' <"$dir/driver.out" | sed -n 's/^FAIL: /; /p' | tr -d '\n')"
   return "$status"
 }
 
@@ -239,7 +243,8 @@ case "$case_name" in
     ;;
 
   close_during_hung_test)
-    drive sim native --env "PADSCOPE_SIM_INJECT=$wintabid_probe_hang" --nothing-published --close-during-test 500
+    drive sim native --env "PADSCOPE_SIM_INJECT=$wintabid_probe_hang" --nothing-published "$watchdog_ms" \
+      --close-during-test 500
     expect_prompt_close ""
     ;;
 
@@ -258,16 +263,36 @@ case "$case_name" in
     # process; a driver call that never returns, at the last row, keeps the
     # test running past the last moment. The emulated x86 machine runs the
     # program several times slower, so every 4 ms there covers its first
-    # phases as densely as every 2 ms does natively.
-    step=2
-    [ "$arch" = x86 ] && step=4
-    for ms in $(seq 0 "$step" 30) $(seq 35 5 60) 100 300 900; do
-      echo "  closing $ms ms after the click"
-      drive sim native --env "PADSCOPE_SIM_INJECT=cursor:2,CSR_CAPABILITIES,real,hang" --nothing-published \
-        --close-during-test "$ms" ||
-        continue
-      expect_prompt_close "closed $ms ms after the click: " 1000
+    # phases as densely as every 2 ms does natively. On a busy machine the
+    # close can come a second late, when the watchdog may have ended the
+    # test; such a moment is tried again, three times at most. The last
+    # moment leaves room before the first tick, so that it is judged
+    # whenever the close comes on time.
+    # The end within a second is the x64 build's to measure: in the emulated
+    # machine on a busy host a close alone came to 1055 ms.
+    step=2 close_limit=1000
+    [ "$arch" = x86 ] && step=4 close_limit=3000
+    judged=0 moments=0
+    for ms in $(seq 0 "$step" 30) $(seq 35 5 60) 100 300 800; do
+      moments=$((moments + 1))
+      for try in 1 2 3; do
+        echo "  closing $ms ms after the click (try $try)"
+        drive sim native --env "PADSCOPE_SIM_INJECT=cursor:2,CSR_CAPABILITIES,real,hang" \
+          --nothing-published "$watchdog_ms" --close-during-test "$ms" ||
+          break
+        # A late close may come after the watchdog ended the test: then the
+        # program closes as after any test.
+        if grep -q 'not judged' "$dir/driver.out"; then
+          expect_prompt_close "closed $ms ms after the click, late: "
+          continue
+        fi
+        expect_prompt_close "closed $ms ms after the click: " "$close_limit"
+        judged=$((judged + 1))
+        break
+      done
     done
+    echo "  $judged of $moments moments closed before the watchdog could tick"
+    [ "$judged" -gt 0 ] || fail "no close came before the watchdog could tick"
     ;;
 
   hung_worker_outlives_termination)

@@ -23,9 +23,12 @@
 // --close-during-test MS
 //                      press "Do Test", wait MS milliseconds and close the
 //                      dialog while the test still runs
-// --nothing-published  with --close-during-test as the first test: the
+// --nothing-published PERIOD_MS
+//                      with --close-during-test as the first test: the
 //                      output box must stay empty until the process ended
-//                      (only for a test that cannot end by itself first)
+//                      (only for a test that cannot end by itself first),
+//                      when the close was posted before the program's
+//                      watchdog, of that period, could have ticked
 // --wait-for FILE      wait (at most 60 s) until FILE exists
 // --idle MS            wait MS milliseconds, then check that the output box
 //                      still shows the last report unchanged
@@ -70,7 +73,7 @@ struct Options {
   std::vector<std::wstring> wineDlls;
   std::wstring exe;
   std::wstring outPrefix;
-  bool nothingPublished = false;
+  int nothingPublishedPeriodMs = 0;
   std::vector<Step> steps;
 };
 
@@ -78,6 +81,12 @@ int failures = 0;
 
 void Fail(const char* what, long long detail = 0) {
   std::fprintf(stdout, "FAIL: %s (%lld)\n", what, detail);
+  std::fflush(stdout);
+  ++failures;
+}
+
+void Fail(const std::string& what) {
+  std::fprintf(stdout, "FAIL: %s\n", what.c_str());
   std::fflush(stdout);
   ++failures;
 }
@@ -101,8 +110,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options) {
     } else if (arg == L"--out" && hasValue) {
       options.outPrefix = argv[++i];
       continue;
-    } else if (arg == L"--nothing-published") {
-      options.nothingPublished = true;
+    } else if (arg == L"--nothing-published" && hasValue) {
+      options.nothingPublishedPeriodMs = _wtoi(argv[++i]);
       continue;
     } else if (arg == L"--check-initial") {
       step.kind = StepKind::checkInitial;
@@ -176,11 +185,16 @@ void SetCheckBox(HWND dialog, int id, int value) {
   if (Send(dialog, id, BM_GETCHECK) != want) Fail("check box does not take its state; id", id);
 }
 
-bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
+std::string Utf8(const std::wstring& text) {
   const int bytes =
       WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
+  return utf8;
+}
+
+bool WriteUtf8(const std::wstring& path, const std::wstring& text) {
+  const std::string utf8 = Utf8(text);
   FILE* file = _wfopen(path.c_str(), L"wb");
   if (file == nullptr) return false;
   const bool written = std::fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
@@ -274,35 +288,105 @@ void WaitForFile(const std::wstring& path) {
   }
 }
 
-// The output box's text length, or -1 once the dialog no longer answers.
-LRESULT ShownUnits(HWND dialog) {
-  DWORD_PTR result = 0;
-  if (!SendMessageTimeoutW(GetDlgItem(dialog, kOutput), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 50, &result)) return -1;
-  return static_cast<LRESULT>(result);
+// The output box's text into `text`, which has room for any report, and its
+// length; -1 once the dialog no longer answers. The text comes with its
+// length: a dialog that closes right after publishing may be gone before
+// a second question.
+LRESULT ShownText(HWND dialog, std::wstring& text) {
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(GetDlgItem(dialog, kOutput), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_NORMAL, 50, &copied)) {
+    return -1;
+  }
+  return static_cast<LRESULT>(copied);
+}
+
+// The first and the last line of a report (its final CR LF ends the last
+// line, it does not start an empty one).
+void FirstAndLastLine(const std::wstring& text, std::wstring& first, std::wstring& last) {
+  std::wstring body = text;
+  if (body.size() >= 2 && body.compare(body.size() - 2, 2, L"\r\n") == 0) body.resize(body.size() - 2);
+  first = body.substr(0, body.find(L"\r\n"));
+  const size_t lastBreak = body.rfind(L"\r\n");
+  last = lastBreak == std::wstring::npos ? body : body.substr(lastBreak + 2);
+}
+
+// The close of a test that must publish nothing: when the output box was
+// found filled, what it showed and when, so that a failure tells a
+// watchdog that ended the test before the close was asked from a report
+// published after it. Times in milliseconds from the click and from the
+// post of the close, as the window between the last poll that found the
+// box empty and the poll that found it filled.
+struct PublishWatch {
+  double clickMs;
+  double closeMs;
+  double lastEmptyMs;
+};
+
+void FailPublished(const std::wstring& shown, LRESULT units, const PublishWatch& watch, double seenMs) {
+  std::wstring first, last;
+  FirstAndLastLine(shown.substr(0, static_cast<size_t>(units)), first, last);
+  char when[160];
+  std::snprintf(when, sizeof(when), "%ld units shown %.0f..%.0f ms after the click, %.0f..%.0f ms after the close",
+                static_cast<long>(units), watch.lastEmptyMs - watch.clickMs, seenMs - watch.clickMs,
+                watch.lastEmptyMs - watch.closeMs, seenMs - watch.closeMs);
+  Fail("a report was published while closing: " + std::string(when) + "; first line [" + Utf8(first) +
+       "], last line [" + Utf8(last) + "]");
 }
 
 // Closes the dialog with its close box and waits for the process to end.
-// With nothingPublished, the output box must stay empty until the end.
-void CloseAndCheckExit(HWND dialog, HANDLE process, bool nothingPublished = false) {
+// With periodMs, the output box must stay empty until the end when the
+// close was posted less than that watchdog period after clickMs, the click
+// on "Do Test": before the first tick nothing can end a test that hangs,
+// and once the close is asked nothing may be published. A close posted
+// later (a busy machine can delay the driver by a second) may honestly
+// follow a tick that ended the test, and is not judged. Returns whether the
+// close was judged.
+bool CloseAndCheckExit(HWND dialog, HANDLE process, int periodMs = 0, double clickMs = 0) {
+  // Room for a timer that expires a little early (the system's tick).
+  constexpr double kTickMarginMs = 50;
+  PublishWatch watch = {clickMs, 0, NowMs()};
+  // Room for the largest report and its terminator.
+  std::wstring shown(140000, L'\0');
+  const LRESULT shownBefore = periodMs > 0 ? ShownText(dialog, shown) : 0;
+  if (shownBefore != 0) watch.lastEmptyMs = clickMs;  // the box was empty before the first test
   const double start = NowMs();
   PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  watch.closeMs = start;
+  const bool judged = periodMs > 0 && start - clickMs < periodMs - kTickMarginMs;
+  bool nothingPublished = judged;
+  if (periodMs > 0) {
+    std::printf("close posted %.0f ms after the click%s\n", start - clickMs,
+                judged ? "" : ", not before the watchdog could tick: what is published is not judged");
+    if (judged && shownBefore > 0) {
+      Fail("a report was published before the close; units", shownBefore);
+      nothingPublished = false;
+    }
+  }
   DWORD waited = WAIT_TIMEOUT;
   while (waited == WAIT_TIMEOUT && NowMs() - start < kExitMs) {
-    if (nothingPublished && ShownUnits(dialog) > 0) {
-      Fail("a report was published while closing");
-      nothingPublished = false;
+    if (nothingPublished) {
+      const double polledMs = NowMs();
+      const LRESULT units = ShownText(dialog, shown);
+      if (units > 0) {
+        FailPublished(shown, units, watch, NowMs());
+        nothingPublished = false;
+      } else if (units == 0) {
+        watch.lastEmptyMs = polledMs;
+      }
     }
     waited = WaitForSingleObject(process, 1);
   }
   if (waited != WAIT_OBJECT_0) {
     Fail("process did not exit after closing; ms", kExitMs);
     TerminateProcess(process, 99);
-    return;
+    return judged;
   }
   DWORD code = 99;
   GetExitCodeProcess(process, &code);
   std::printf("exit code=%lu close_ms=%.0f\n", code, NowMs() - start);
   if (code != 0) Fail("exit code", code);
+  return judged;
 }
 
 // Sets NAME=VALUE in this process, so that the child inherits it.
@@ -337,11 +421,7 @@ void RecordReport(const Options& options, int testNumber, const std::wstring& te
   const std::wstring base = options.outPrefix + L"." + std::to_wstring(testNumber);
   if (!WriteUtf8(base + L".txt", text)) Fail("cannot write the report of test", testNumber);
   // Placeholders for the machine's own values (see report_normalizer.h).
-  const int bytes =
-      WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
-  const std::string normalized = NormalizeReport(utf8);
+  const std::string normalized = NormalizeReport(Utf8(text));
   FILE* file = _wfopen((base + L".normalized.txt").c_str(), L"wb");
   if (file == nullptr || std::fwrite(normalized.data(), 1, normalized.size(), file) != normalized.size()) {
     Fail("cannot write the normalized report of test", testNumber);
@@ -407,13 +487,18 @@ int wmain(int argc, wchar_t** argv) {
         RecordReport(options, testNumber, text);
         break;
       }
-      case StepKind::closeDuringTest:
+      case StepKind::closeDuringTest: {
+        const double clickMs = NowMs();
         Send(dialog, kDoTest, BM_CLICK);
         Sleep(static_cast<DWORD>(step.id));
-        if (IsWindowEnabled(GetDlgItem(dialog, kDoTest))) Fail("the test was no longer running when closing");
-        CloseAndCheckExit(dialog, process.hProcess, options.nothingPublished && testNumber == 0);
+        const bool ended = IsWindowEnabled(GetDlgItem(dialog, kDoTest));
+        const int periodMs = testNumber == 0 ? options.nothingPublishedPeriodMs : 0;
+        // A close that came after the watchdog could tick may find the test ended.
+        const bool judged = CloseAndCheckExit(dialog, process.hProcess, periodMs, clickMs);
+        if (ended && (periodMs == 0 || judged)) Fail("the test was no longer running when closing");
         closed = true;
         break;
+      }
       case StepKind::waitFor:
         WaitForFile(step.path);
         break;
