@@ -1,6 +1,9 @@
 // padscope-report: the report of one test on standard output, for scripts.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/pen_console.h"
@@ -17,8 +20,8 @@
 
 namespace {
 
-void WritePenLine(void* utf16, const char16_t* text, size_t length) {
-  WriteReport(text, length, *static_cast<const bool*>(utf16));
+bool WritePenLine(void* utf16, const char16_t* text, size_t length) {
+  return WriteReport(text, length, *static_cast<const bool*>(utf16));
 }
 
 PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
@@ -32,20 +35,24 @@ PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   return RunPenCheck(settings, &WritePenLine, &utf16);
 }
 
-}  // namespace
+// --help and --version: the text, or the line that says it was lost.
+int ShowText(const char* text, const char* what) {
+  if (WriteStandardOutput(text, std::strlen(text))) return kExitComplete;
+  WriteErrorLine(StandardOutputFailure(what));
+  return kExitFailure;
+}
 
-int main(int argc, char** argv) {
+int RunReport(int argc, const char* const* argv) {
+  PrepareStandardStreams();
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
   switch (command.action) {
     case CliAction::Fail:
       WriteErrorLine(command.error);
       return kExitUsage;
     case CliAction::ShowHelp:
-      std::fputs(kUsageText, stdout);
-      return kExitComplete;
+      return ShowText(kUsageText, "the help");
     case CliAction::ShowVersion:
-      std::fputs(kVersionText, stdout);
-      return kExitComplete;
+      return ShowText(kVersionText, "the version");
     case CliAction::RunTest:
       break;
   }
@@ -75,6 +82,10 @@ int main(int argc, char** argv) {
     const PenCheckResult pen = RunPenCheckAfterReport(options);
     hung = pen.hung;
     if (hung || code == kExitComplete) code = pen.exitCode;
+    if (StandardOutputFailed()) {
+      WriteErrorLine(StandardOutputFailure("the pen check"));
+      code = kExitFailure;
+    }
   }
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
@@ -90,3 +101,24 @@ int main(int argc, char** argv) {
   DeleteDialogState(state);
   return code;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The command line as the system holds it, in UTF-16 (a file name in any
+// script survives), passed on in UTF-8 like the posix one.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  std::vector<const char*> pointers;
+  for (int i = 0; i < argc; ++i) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string argument(bytes > 0 ? static_cast<size_t>(bytes) - 1 : 0, '\0');
+    if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument.data(), bytes, nullptr, nullptr);
+    arguments.push_back(std::move(argument));
+  }
+  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+  return RunReport(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) { return RunReport(argc, argv); }
+#endif
