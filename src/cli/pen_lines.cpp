@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/pen_text.h"
+#include "diagnosis/load_error.h"
 #include "report/dialog_state.h"
 
 namespace {
@@ -179,7 +180,8 @@ void WritePenEvent(void* context, const PenSession& session, const PenEvent& eve
       WriteRow(output, event.call, u"<exception>");
       return;
     case PenEventKind::libraryNotLoaded:
-      WriteLine(output, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)", event.value);
+      WriteLine(output, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u): %s", event.value,
+                LoadErrorMeaning(event.value).c_str());
       return;
     case PenEventKind::entryPointsMissing:
       WriteMissingEntryPoints(output, event.value);
