@@ -10,6 +10,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -39,6 +40,11 @@ bool WriteStandardOutput(const char* bytes, size_t length) {
   const bool written = std::fwrite(bytes, 1, length, stdout) == length;
   if (std::fflush(stdout) == 0 && written) return true;
   outputError = errno != 0 ? errno : EIO;
+#ifdef _WIN32
+  // The C runtime calls a reader that went away an invalid argument.
+  const DWORD reason = GetLastError();
+  if (reason == ERROR_BROKEN_PIPE || reason == ERROR_NO_DATA) outputError = EPIPE;
+#endif
   return false;
 }
 

@@ -4,7 +4,7 @@
 //
 // What FILE may be, checked before anything runs: a new name in an existing
 // folder, or an existing regular file this user may write. A symbolic link
-// is followed (to its final target, which is created when missing); the
+// is followed (to its final target, which natively is created when missing); the
 // link stays a link and its target is replaced. A folder, a FIFO, a device,
 // a socket or (on Windows) a device name such as NUL is refused.
 #pragma once

@@ -1,13 +1,16 @@
 // padscope-report's command line and exit codes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/report_outcome.h"
+#include "cli/run_exports.h"
 #include "diagnosis/load_error.h"
 #include "format/utf8_encoding.h"
+#include "report/dialog_state.h"
 
 namespace {
 
@@ -200,6 +203,44 @@ TEST(load_error, says_what_the_system_said) {
     const std::u16string meaning = LoadErrorMeaning(row.code);
     EXPECT_NE(meaning.find(row.says), std::u16string::npos) << row.code;
     EXPECT_EQ(meaning.back(), u'.') << row.code;
+  }
+}
+
+// A run that cannot be recorded leaves FILE absent and no temporary file;
+// the exit code says why: a library that did not load keeps the run's own
+// code, a log that ran out of room is a recording lost (1), never a 0.
+TEST(run_exports, a_run_that_cannot_be_recorded_is_never_a_success) {
+  struct Row {
+    const char* name;
+    RunEnding ending;
+    bool loaded;
+    uint32_t entriesLost;
+    int expected;
+  };
+  static const Row rows[] = {
+      {"log overflowed", RunEnding::complete, true, 1, kExitFailure},
+      {"library not loaded", RunEnding::noLibrary, false, 0, kExitNoLibrary},
+  };
+  const char* file = "run_exports_test.profile";
+  for (const Row& row : rows) {
+    std::remove(file);
+    ReportOptions options;
+    options.recordPath = file;
+    RunExports exports;
+    std::string error;
+    ASSERT_TRUE(PrepareExports(options, exports, error)) << row.name << ": " << error;
+    DialogState* state = NewDialogState(nullptr);
+    ASSERT_NE(state, nullptr);
+    AttachExports(exports, *state);
+    state->outcome = RunOutcome{row.ending, 0, 0};
+    exports.log.library.loaded = row.loaded;
+    exports.log.entriesLost = row.entriesLost;
+    bool hung = false;
+    EXPECT_EQ(FinishExports(exports, *state, u"", hung, options), row.expected) << row.name;
+    DeleteDialogState(state);
+    std::FILE* written = std::fopen(file, "rb");
+    EXPECT_EQ(written, nullptr) << row.name << ": something was recorded";
+    if (written != nullptr) std::fclose(written);
   }
 }
 

@@ -144,7 +144,7 @@ rows=(
   "regular new file|new|file||0||recorded|nwx"
   "existing file replaced|kept|file||0||recorded|nw"
   "symbolic link followed|symlink|file||0||link|nwx"
-  "link to a name not yet there|dangling|file||0||link|nw"
+  "link to a name not yet there|dangling|file||0||link|n"
   "FIFO refused|fifo|file||2|$refused|fifo|nwx"
   "device node refused|device|file||2|$refused|device|nw"
   "immutable file refused|immutable|file||2|$refused|kept|nw"
@@ -206,6 +206,52 @@ for row in "${rows[@]}"; do
   leftover=$(find "$d" -name '.padscope-*' -o -name '*.partial-*' | head -3)
   [ -z "$leftover" ] || fail "$name: temporary files left behind: $leftover"
   [ "$setup" != immutable ] || chattr -i "$file"
+done
+
+# A WINTAB32.DLL that cannot be loaded: --diagnose's no-library finding
+# says what the system answered, the report's own error line stays.
+#   name|library file (none, text, other-edition)|error code|what the finding says
+bits=64
+[ "$mode" = wine-x86 ] && bits=32
+other_edition=""
+[ "$mode" = wine ] && other_edition="$sim_dir/../../x86/sim/WINTAB32.DLL"
+[ "$mode" = wine-x86 ] && other_edition="$sim_dir/../../x64/sim/WINTAB32.DLL"
+library_rows=(
+  "no library|none|126|no tablet library is where programs look for it."
+  "a text file|text|193|a WINTAB32.DLL is there, but it is not a valid library for this $bits-bit program"
+  # Windows answers 193 for the other edition's library; Wine's loader
+  # passes over it and looks on, as if it were not there.
+  "the other edition's library|other-edition|126|no tablet library is where programs look for it."
+)
+for row in "${library_rows[@]}"; do
+  IFS='|' read -r name kind code says <<<"$row"
+  d="$work/library-$kind"
+  mkdir -p "$d"
+  case "$kind" in
+    text) echo "not a library" >"$d/WINTAB32.DLL" ;;
+    other-edition)
+      if [ "$mode" = native ] || [ ! -f "$other_edition" ]; then
+        skip "$name: no library of the other edition built beside this one"
+        continue
+      fi
+      cp "$other_edition" "$d/WINTAB32.DLL" ;;
+  esac
+  if [ "$mode" = native ]; then
+    LD_LIBRARY_PATH="$d" timeout 60 "$program" --diagnose >"$d.out" 2>"$d.err"
+  else
+    cp "$program" "$d/padscope-report.exe"
+    # No library at all: Wine's own switched off too.
+    override=wintab32=n
+    [ "$kind" = none ] && override=wintab32=d
+    WINEDLLOVERRIDES=$override timeout 120 "$wine_run" "$d/padscope-report.exe" --diagnose >"$d.out" 2>"$d.err"
+  fi
+  status=$?
+  [ "$status" -eq 3 ] || fail "$name: exit code $status, expected 3"
+  grep -qF "Error: library WINTAB32.DLL not found or failed to load (GetLastError()=$code)"$'\r' "$d.out" ||
+    fail "$name: the report's error line with $code"
+  grep -a '^problem  no-library ' "$d.out" | grep -qF "failed with error $code: " ||
+    fail "$name: no no-library finding with error $code"
+  grep -a '^problem  no-library ' "$d.out" | grep -qF "$says" || fail "$name: the finding does not say '$says'"
 done
 
 # A run ended by a signal while the report is under way (the simulated
