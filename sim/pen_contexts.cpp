@@ -20,6 +20,7 @@ struct SimContext {
   bool clockStarted = false;
   uint64_t clockStartMs = 0;
   uint32_t packetData = 0;
+  void* window = nullptr;
   size_t nextPacket = 0;
   const Profile* profile = nullptr;  // the profile at open: profiles are never freed
 };
@@ -121,7 +122,6 @@ size_t ReadyPackets(const SimContext& context) {
 }  // namespace
 
 void* OpenContext(void* window, const void* logContext, int enable) {
-  (void)window;
   const PenCallBehaviour& behaviour = BehaviourOf(PenEntry::open);
   void* handle = nullptr;
   if (!behaviour.fails && logContext != nullptr) {
@@ -131,6 +131,7 @@ void* OpenContext(void* window, const void* logContext, int enable) {
       std::memcpy(&context.packetData, static_cast<const uint8_t*>(logContext) +
                                            offsetof(wintab::LOGCONTEXTW, lcPktData), sizeof(uint32_t));
       context.profile = &CurrentProfile().profile;
+      context.window = window;
       context.nextPacket = 0;
       context.clockStarted = false;
       context.enabled = enable != 0;
@@ -161,7 +162,9 @@ int GetPackets(void* handle, int maximum, void* packets) {
   SimContext* context = ContextOf(handle);
   int delivered = 0;
   if (context != nullptr && !behaviour.fails && packets != nullptr) {
-    const size_t ready = ReadyPackets(*context);
+    // Held back, not lost, while the window is hidden.
+    const bool held = context->profile->packetsOnlyToShownWindow && !WindowIsShown(context->window);
+    const size_t ready = held ? 0 : ReadyPackets(*context);
     const size_t asked = maximum > 0 ? static_cast<size_t>(maximum) : 0;
     const size_t taken = ready < asked ? ready : asked;
     const size_t records = behaviour.writtenPackets.value_or(static_cast<uint32_t>(taken));

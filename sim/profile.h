@@ -100,6 +100,9 @@ struct Profile {
   std::vector<std::string> lackedEntryPoints;  // names from kEntryPointNames
   bool loadHangs = false;     // loading the library never finishes
   bool releaseHangs = false;  // releasing it never finishes (Windows)
+  // Packets reach a context only while the window it was opened on is shown
+  // (as with libraries that deliver packets to a window under the pen).
+  bool packetsOnlyToShownWindow = false;
 
   // The answer for (category, index), or null when the profile has none.
   // The pointer stays valid as long as the profile is not changed.

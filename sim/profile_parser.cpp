@@ -478,6 +478,14 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
     }
     return true;
   }
+  if (directive == "packets") {
+    if (tokens.size() != 2 || tokens[1].word != "to-shown-window") {
+      error = "packets takes one word: to-shown-window";
+      return false;
+    }
+    profile.packetsOnlyToShownWindow = true;
+    return true;
+  }
   if (directive == "load" || directive == "release") {
     if (tokens.size() != 2 || tokens[1].word != "hang") {
       error = directive + " takes one action: hang";

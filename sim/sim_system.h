@@ -27,6 +27,10 @@ void ReportProblem(const std::string& message);
 // (thread termination, cancellation, process exit).
 [[noreturn]] void HangForever();
 
+// Whether `window` (a context's window handle) is shown on the screen;
+// false where the system has no windows.
+bool WindowIsShown(void* window);
+
 // Milliseconds of a clock that never goes back, from an arbitrary start.
 uint64_t MonotonicMilliseconds();
 

@@ -41,6 +41,8 @@ void HangForever() {
   for (;;) Sleep(INFINITE);
 }
 
+bool WindowIsShown(void* window) { return window != nullptr && IsWindowVisible(static_cast<HWND>(window)) != 0; }
+
 uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
 
 void RaiseSoftwareException(uint32_t code) { RaiseException(code, 0, 0, nullptr); }

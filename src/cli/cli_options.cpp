@@ -58,9 +58,11 @@ const char kUsageText[] =
     "  9  --pen: the library lacks WTOpenW, WTEnable, WTPacketsGet or WTClose\n"
     "     (or could not be loaded)\n"
     " 10  --pen: the default context could not be read or WTOpenW opened none\n"
-    "A report that is not 0 gives its code; the pen check's code follows a\n"
-    "complete report, and 5 (<hung>) always wins, except that an output that\n"
-    "could not be written gives 1.\n";
+    " 11  --pen: no pen input to judge: no packets came, or the pen only hovered\n"
+    " 12  --pen: a pressure problem (none in the packets, stuck, not released\n"
+    "     after the tip lifted, or only a small share of the range reached)\n"
+    "When several apply, the most severe wins, in this order:\n"
+    "  1, 5, 6, 3, 4, 7, 9, 10, 8, 11, 12, 0.\n";
 
 const char kVersionText[] = "padscope-report " PADSCOPE_VERSION_TEXT "\n";
 

@@ -7,6 +7,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/pen_console.h"
+#include "cli/pen_lines.h"
 #include "cli/report_outcome.h"
 #include "cli/run_exports.h"
 #include "cli/utf8_output.h"
@@ -32,6 +33,7 @@ PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   settings.safeMode = options.safeMode;
   settings.noNullBuffer = options.noNullBuffer;
   settings.showWindow = options.penWindow;
+  settings.describeWindow = &DescribePenWindow;
   return RunPenCheck(settings, &WritePenLine, &utf16);
 }
 
@@ -81,7 +83,7 @@ int RunReport(int argc, const char* const* argv) {
   if (!hung && options.penCheck && code != kExitFailure) {
     const PenCheckResult pen = RunPenCheckAfterReport(options);
     hung = pen.hung;
-    if (hung || code == kExitComplete) code = pen.exitCode;
+    code = MostSevere(code, pen.exitCode);
     if (StandardOutputFailed()) {
       WriteErrorLine(StandardOutputFailure("the pen check"));
       code = kExitFailure;

@@ -57,7 +57,7 @@ PenCheckResult RunPenCheck(const PenSettings& settings,
     write(writeContext, line, length);
     return PenCheckResult{kExitHung, true};
   }
-  const int exitCode = ExitCodeOfPen(session->ending);
+  const int exitCode = ExitCodeOfPen(session->ending, session->verdict);
   DeletePenSession(session);
   delete output;
   return PenCheckResult{exitCode, false};

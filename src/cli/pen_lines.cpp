@@ -1,6 +1,7 @@
 #include "cli/pen_lines.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "cli/pen_text.h"
 #include "diagnosis/load_error.h"
@@ -87,7 +88,7 @@ void WritePacket(PenOutput& output, const PenSession& session, const DecodedPack
 
 void WriteReadingEnd(PenOutput& output, PenReadingEnd end) {
   static const char16_t* const kEnds[] = {u"the time was up", u"at Ctrl+C", u"at the fault above",
-                                          u"at the answer above"};
+                                          u"at the answer above", u"when its window was closed or Escape pressed"};
   WriteLine(output, u"");
   WriteRow(output, u"Reading ended", u"%s", kEnds[static_cast<int>(end)]);
 }
@@ -109,10 +110,72 @@ void WriteRange(PenOutput& output, const PenSession& session, const char16_t* la
   } else {
     line.Add(u"%d..%d seen", low, high);
   }
-  if (session.axisKnown[axis]) {
-    line.Add(u" of %d..%d", session.axes[axis].axMin, session.axes[axis].axMax);
+  if (!session.axisKnown[axis]) {
+    line.Add(u" (the device gave no axis)").End();
+    return;
+  }
+  const AXIS& range = session.axes[axis];
+  line.Add(u" of %d..%d", range.axMin, range.axMax);
+  // x and y: how much of the tablet the pen covered.
+  if (!unsignedValues && session.tally.packets != 0 && range.axMax > range.axMin) {
+    const int64_t share = (static_cast<int64_t>(high) - low) * 100 / (static_cast<int64_t>(range.axMax) - range.axMin);
+    line.Add(u" (%u%% of the axis)", static_cast<uint32_t>(share > 100 ? 100 : share));
+  }
+  line.End();
+}
+
+void WriteContact(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (tally.packets == 0) return;
+  const ContactTally& contact = ContactOf(tally, session.layout.fields);
+  WriteRow(output, u"Contact", u"%u packets in contact, %u hovering (%s)", contact.contactPackets,
+           contact.hoverPackets,
+           ContactByTipButton(tally, session.layout.fields) ? u"by the tip button" : u"by pressure above 0");
+  if (contact.contactPackets == 0 || !Has(session, PK_NORMAL_PRESSURE)) return;
+  WriteRow(output, u"Pressure in contact", u"%u..%u, %u%% of the range reached", contact.pressureMin,
+           contact.pressureMax, PressureShare(session, contact.pressureMax));
+}
+
+void WriteTiltAndButtons(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (tally.packets == 0) return;
+  if (Has(session, PK_ORIENTATION)) {
+    WriteRow(output, u"Tilt", u"azimuth %d..%d, altitude %d..%d", tally.azimuthMin, tally.azimuthMax,
+             tally.altitudeMin, tally.altitudeMax);
+  }
+  if (!Has(session, PK_BUTTONS)) return;
+  PenLine line(output);
+  line.Add(u"%-30s ", u"Buttons pressed");
+  if (tally.buttonsSeen == 0) line.Add(u"none");
+  bool first = true;
+  for (uint32_t bit = 0; bit < 32; ++bit) {
+    if ((tally.buttonsSeen & (1u << bit)) == 0) continue;
+    if (first) {
+      line.Add(u"%u", bit);
+    } else {
+      line.Add(u", %u", bit);
+    }
+    first = false;
+  }
+  if (tally.buttonsSeen != 0) line.Add(u" (0x%08x)", tally.buttonsSeen);
+  line.End();
+}
+
+void WriteReportRate(PenOutput& output, const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (tally.packets == 0) return;
+  PenLine line(output);
+  line.Add(u"%-30s ", u"Report rate");
+  if (tally.gapCount == 0) {
+    line.Add(u"not measured (fewer than two packets in proximity)");
   } else {
-    line.Add(u" (the device gave no axis)");
+    line.Add(u"%u packets/s in proximity, gaps median %u ms, largest %u ms (by %s)", ReportRate(tally),
+             MedianGap(tally), tally.largestGap, Has(session, PK_TIME) ? u"pkTime" : u"arrival");
+  }
+  if (session.packetRateKnown) {
+    line.Add(u"; DVC_PKTRATE %u", session.packetRate);
+  } else {
+    line.Add(u"; DVC_PKTRATE not answered");
   }
   line.End();
 }
@@ -135,27 +198,61 @@ void WriteCursors(PenOutput& output, const PenSession& session) {
   line.End();
 }
 
-void WriteVerdict(PenOutput& output, const PenSession& session, PenVerdict verdict) {
-  switch (verdict) {
+void WriteVerdict(PenOutput& output, const PenSession& session) {
+  const ContactTally& contact = ContactOf(session.tally, session.layout.fields);
+  const char16_t* verdict = u"Verdict";
+  switch (session.verdict) {
     case PenVerdict::none:
       return;
+    case PenVerdict::libraryFaulted:
+      WriteRow(output, verdict, u"the library failed: %s faulted (see its row above)",
+               session.enableFaulted ? u"WTEnable(TRUE)" : u"WTPacketsGet()");
+      return;
+    case PenVerdict::libraryBrokeCount:
+      WriteRow(output, verdict, u"the library failed: WTPacketsGet() answered another count than the 1 packet asked");
+      return;
+    case PenVerdict::libraryNotEnabled:
+      WriteRow(output, verdict, u"the library failed: WTEnable(TRUE) answered 0 and no packets came");
+      return;
+    case PenVerdict::hiddenWindow:
+      WriteRow(output, verdict,
+               u"no packets came to the check's hidden window: some libraries deliver packets only to a window "
+               u"under the pen; run the check again with --pen-window");
+      return;
     case PenVerdict::noPackets:
-      WriteRow(output, u"Verdict", u"no packets came: was the pen moved over the tablet during the check?");
+      WriteRow(output, verdict, u"no packets came: was the pen moved over the tablet during the check?");
       return;
     case PenVerdict::noPressureField:
-      WriteRow(output, u"Verdict", u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE");
+      WriteRow(output, verdict, u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE");
+      return;
+    case PenVerdict::onlyHovered:
+      WriteRow(output, verdict,
+               u"the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet "
+               u"during the check");
       return;
     case PenVerdict::pressureZero:
-      WriteRow(output, u"Verdict", u"pressure never left 0 while the pen moved");
+      WriteRow(output, verdict, u"pressure never left 0 while the tip touched the tablet");
       return;
     case PenVerdict::pressureFixed:
-      WriteRow(output, u"Verdict", u"pressure never changed (always %u) while the pen moved",
-               session.tally.pressureMin);
+      WriteRow(output, verdict, u"pressure never changed (always %u) while the tip touched the tablet",
+               contact.pressureMin);
+      return;
+    case PenVerdict::tipNotReleased:
+      WriteRow(output, verdict,
+               u"pressure stayed at %u or more after the tip lifted (near zero is up to %u): a worn or stuck tip, "
+               u"or a driver that does not release pressure",
+               contact.liftedPressureMin, NearZeroPressure(session));
+      return;
+    case PenVerdict::lowPressureRange:
+      WriteRow(output, verdict,
+               u"pressure reached only %u%% of the device's range: press harder, or check the pen's pressure "
+               u"settings in the driver",
+               PressureShare(session, contact.pressureMax));
       return;
   }
 }
 
-void WriteSummary(PenOutput& output, const PenSession& session, PenVerdict verdict) {
+void WriteSummary(PenOutput& output, const PenSession& session) {
   const PenTally& tally = session.tally;
   WriteLine(output, u"");
   WriteRow(output, u"Packets read", u"%u", tally.packets);
@@ -163,8 +260,11 @@ void WriteSummary(PenOutput& output, const PenSession& session, PenVerdict verdi
   WriteRange(output, session, u"y", PK_Y, 1, tally.yMin, tally.yMax, false);
   WriteRange(output, session, u"pressure", PK_NORMAL_PRESSURE, 2, static_cast<int32_t>(tally.pressureMin),
              static_cast<int32_t>(tally.pressureMax), true);
+  WriteContact(output, session);
+  WriteTiltAndButtons(output, session);
+  WriteReportRate(output, session);
   WriteCursors(output, session);
-  WriteVerdict(output, session, verdict);
+  WriteVerdict(output, session);
 }
 
 }  // namespace
@@ -235,10 +335,35 @@ void WritePenEvent(void* context, const PenSession& session, const PenEvent& eve
       WriteRow(output, u"WTClose()", u"%d", event.answer);
       return;
     case PenEventKind::summary:
-      WriteSummary(output, session, event.verdict);
+      WriteSummary(output, session);
       return;
     case PenEventKind::hardException:
       WriteRow(output, event.call, u"%s", kHardExceptionEnding);
       return;
   }
+}
+
+void DescribePenWindow(void*, const PenSession& session, char16_t* text, size_t capacity) {
+  size_t length = 0;
+  const auto add = [&](const char16_t* format, std::initializer_list<textformat::FormatArg> args) {
+    if (length + 1 >= capacity) return;
+    length += textformat::FormatPiece(text + length, capacity - length, format, args.begin(), args.size()).stored;
+  };
+  const uint64_t now = MillisecondsNow();
+  if (session.readingDeadline == 0) {
+    add(u"PADSCOPE pen check: starting", {});
+  } else {
+    const uint64_t left = session.readingDeadline > now ? (session.readingDeadline - now + 999) / 1000 : 0;
+    add(u"PADSCOPE pen check: %u s left, %u packets read",
+        {textformat::MakeArg(static_cast<uint32_t>(left)), textformat::MakeArg(session.tally.packets)});
+  }
+  add(u"\r\nMove the pen over the tablet and press the tip. Escape or closing this window ends the check.", {});
+  if (session.tally.packets == 0) return;
+  const DecodedPacket& packet = session.lastPacket;
+  add(u"\r\nLast packet:", {});
+  if (Has(session, PK_CURSOR)) add(u" cursor %u", {textformat::MakeArg(packet.cursor)});
+  if (Has(session, PK_X)) add(u" x %d", {textformat::MakeArg(packet.x)});
+  if (Has(session, PK_Y)) add(u" y %d", {textformat::MakeArg(packet.y)});
+  if (Has(session, PK_NORMAL_PRESSURE)) add(u" pressure %u", {textformat::MakeArg(packet.normalPressure)});
+  if (Has(session, PK_BUTTONS)) add(u" buttons 0x%08x", {textformat::MakeArg(packet.buttons)});
 }

@@ -20,11 +20,20 @@ enum ReportExitCode : int {
   // it calls (or cannot be loaded), or no context could be opened.
   kExitPenNoEntryPoints = 9,
   kExitPenNoContext = 10,
+  // The pen check's verdict: no pen input to judge (no packet came, the
+  // library delivered none, or the pen only hovered), or a pressure problem.
+  kExitPenNoInput = 11,
+  kExitPenPressure = 12,
 };
 
 // hung: the watchdog ended the test (the outcome is then not read: the
 // stuck worker may still own it).
 int ExitCodeOf(const RunOutcome& outcome, bool hung);
 
-// How a pen check that returned ended.
-int ExitCodeOfPen(PenEnding ending);
+// How a pen check that returned ended: its ending first, then its verdict.
+int ExitCodeOfPen(PenEnding ending, PenVerdict verdict);
+
+// When a run has several outcomes (the report, the diagnosis, the pen
+// check), the most severe wins, in this order: 1, 5, 6, 3, 4, 7, 9, 10, 8,
+// 11, 12, then 0 (2 never combines: nothing runs).
+int MostSevere(int code, int other);

@@ -82,6 +82,10 @@ void ReadDeviceAxes(PenSession& session) {
     session.axisKnown[k] = bytes == sizeof(AXIS);
     if (session.axisKnown[k]) std::memcpy(&session.axes[k], session.answer, sizeof(AXIS));
   }
+  const uint32_t bytes = AskInfo(session.caller, u"DVC_PKTRATE", session.library,
+                                 WTI_DEVICES + session.logContext->lcDevice, DVC_PKTRATE, session.answer);
+  session.packetRateKnown = bytes == sizeof(uint32_t);
+  if (session.packetRateKnown) std::memcpy(&session.packetRate, session.answer, sizeof(uint32_t));
 }
 
 // ---- packets -----------------------------------------------------------------
@@ -111,8 +115,10 @@ void TakePacket(PenSession& session, const DecodedPacket& packet) {
   PenEvent event{};
   event.kind = PenEventKind::packet;
   event.packet = &packet;
+  session.lastPacket = packet;
   Emit(session, event);
-  TallyPacket(session.tally, packet);
+  const uint32_t time = PenPacketsCarry(session, PK_TIME) ? packet.time : static_cast<uint32_t>(MillisecondsNow());
+  TallyPacket(session.tally, packet, session.layout.fields, time, inside);
 }
 
 // Reads packets one at a time: drivers disagree about the padding at the
@@ -122,6 +128,7 @@ void TakePacket(PenSession& session, const DecodedPacket& packet) {
 PenReadingEnd ReadPackets(PenSession& session) {
   const uint64_t started = MillisecondsNow();
   const uint64_t deadline = started + static_cast<uint64_t>(session.settings.seconds) * 1000u;
+  session.readingDeadline = deadline;
   for (;;) {
     for (int n = 0; n < kPacketsPerRound; ++n) {
       std::memset(session.packet, 0, session.layout.recordBytes);
@@ -137,6 +144,7 @@ PenReadingEnd ReadPackets(PenSession& session) {
       TakePacket(session, DecodePacket(session.layout, kPenHandleBytes, session.packet));
     }
     if (session.stopRequested.load()) return PenReadingEnd::stopped;
+    if (session.windowClosed.load()) return PenReadingEnd::windowClosed;
     if (MillisecondsNow() >= deadline) return PenReadingEnd::timeUp;
     WaitOnPenWindow(session.window, kReadPauseMs);
     session.progress.fetch_add(1);
@@ -155,22 +163,15 @@ void ReadCursorNames(PenSession& session) {
   }
 }
 
-PenVerdict Judge(const PenSession& session) {
-  const PenTally& tally = session.tally;
-  if (tally.packets == 0) return PenVerdict::noPackets;
-  if (!PenMoved(tally, session.layout.fields)) return PenVerdict::none;
-  if (!PenPacketsCarry(session, PK_NORMAL_PRESSURE)) return PenVerdict::noPressureField;
-  if (tally.pressureMax == 0) return PenVerdict::pressureZero;
-  if (tally.pressureMin == tally.pressureMax) return PenVerdict::pressureFixed;
-  return PenVerdict::none;
-}
-
 void Summarise(PenSession& session) {
   ReadCursorNames(session);
-  PenEvent event{};
-  event.kind = PenEventKind::summary;
-  event.verdict = Judge(session);
-  Emit(session, event);
+  session.verdict = JudgePen(session);
+  Emit(session, PenEventKind::summary);
+}
+
+void DescribeForWindow(void* argument, char16_t* text, size_t capacity) {
+  const auto& session = *static_cast<const PenSession*>(argument);
+  session.settings.describeWindow(session.settings.describeContext, session, text, capacity);
 }
 
 // ---- the sequence ------------------------------------------------------------
@@ -189,12 +190,17 @@ bool FindsEveryEntryPoint(PenSession& session) {
 
 void ReadFromOpenContext(PenSession& session) {
   int enabled = 0;
-  if (!EnablePenContext(session.caller, session.library, session.context, enabled)) return;
+  if (!EnablePenContext(session.caller, session.library, session.context, enabled)) {
+    session.enableFaulted = true;
+    return;
+  }
+  session.enableAnswer = enabled;
   EmitAnswer(session, PenEventKind::enabled, enabled);
   Emit(session, PenEventKind::readingStarted);
   PenEvent ended{};
   ended.kind = PenEventKind::readingEnded;
   ended.readingEnd = ReadPackets(session);
+  session.readingEnd = ended.readingEnd;
   Emit(session, ended);
   if (ended.readingEnd == PenReadingEnd::brokenAnswer) SetEnding(session, PenEnding::brokenAnswer);
 }
@@ -215,6 +221,11 @@ void OpenAndRead(PenSession& session) {
   // whenever the window's turn comes, so it is heard only when they cannot.
   if (!PenPacketsCarry(session, PK_STATUS)) session.window.proximity = &OnProximityMessage;
   session.window.proximityContext = &session;
+  if (session.settings.describeWindow != nullptr) {
+    session.window.describe = &DescribeForWindow;
+    session.window.describeContext = &session;
+  }
+  session.window.closed = &session.windowClosed;
   session.caller.currentCall.store(u"CreateWindowExW()");
   CreatePenWindow(session.window);
   session.caller.currentCall.store(nullptr);
@@ -253,6 +264,60 @@ void RunSteps(void* argument) {
 }  // namespace
 
 bool PenPacketsCarry(const PenSession& session, uint32_t field) { return (session.layout.fields & field) != 0; }
+
+namespace {
+
+// The device's pressure range, or the values seen when it gave no axis.
+void PressureRange(const PenSession& session, int64_t& low, int64_t& high) {
+  if (session.axisKnown[2] && session.axes[2].axMax > session.axes[2].axMin) {
+    low = session.axes[2].axMin;
+    high = session.axes[2].axMax;
+  } else {
+    low = 0;
+    high = session.tally.pressureMax;
+  }
+}
+
+}  // namespace
+
+uint32_t NearZeroPressure(const PenSession& session) {
+  int64_t low = 0, high = 0;
+  PressureRange(session, low, high);
+  const int64_t nearZero = low + (high - low) / kNearZeroShare;
+  return nearZero < 0 ? 0 : static_cast<uint32_t>(nearZero);
+}
+
+uint32_t PressureShare(const PenSession& session, uint32_t value) {
+  int64_t low = 0, high = 0;
+  PressureRange(session, low, high);
+  if (high <= low || value <= low) return 0;
+  if (value >= high) return 100;
+  return static_cast<uint32_t>((static_cast<int64_t>(value) - low) * 100 / (high - low));
+}
+
+PenVerdict JudgePen(const PenSession& session) {
+  const PenTally& tally = session.tally;
+  if (session.enableFaulted || session.readingEnd == PenReadingEnd::fault) return PenVerdict::libraryFaulted;
+  if (session.readingEnd == PenReadingEnd::brokenAnswer) return PenVerdict::libraryBrokeCount;
+  if (tally.packets == 0) {
+    if (session.enableAnswer == 0) return PenVerdict::libraryNotEnabled;
+    if (session.window.window != nullptr && !session.window.visible) return PenVerdict::hiddenWindow;
+    return PenVerdict::noPackets;
+  }
+  if (!PenPacketsCarry(session, PK_NORMAL_PRESSURE)) return PenVerdict::noPressureField;
+  const ContactTally& contact = ContactOf(tally, session.layout.fields);
+  if (contact.contactPackets == 0) return PenVerdict::onlyHovered;
+  if (contact.pressureMax == 0) return PenVerdict::pressureZero;
+  if (contact.contactPackets > 1 && contact.pressureMin == contact.pressureMax &&
+      PenMoved(tally, session.layout.fields)) {
+    return PenVerdict::pressureFixed;
+  }
+  if (contact.liftedPackets > 0 && contact.liftedPressureMin > NearZeroPressure(session)) {
+    return PenVerdict::tipNotReleased;
+  }
+  if (PressureShare(session, contact.pressureMax) * kLowRangeShare < 100) return PenVerdict::lowPressureRange;
+  return PenVerdict::none;
+}
 
 PenSession* NewPenSession(const PenSettings& settings, PenEventSink sink, void* sinkContext) {
   auto* session = new (std::nothrow) PenSession;

@@ -21,11 +21,17 @@
 #include "pen/pen_tally.h"
 #include "wintab/wintab_binding.h"
 
+struct PenSession;
+
 struct PenSettings {
   uint32_t seconds = 10;
   bool safeMode = true;
   bool noNullBuffer = false;
   bool showWindow = false;  // the session's window over the whole screen, not hidden
+  // What the shown window says: describeWindow(describeContext, session,
+  // text, capacity) writes its lines, terminated, on the session's thread.
+  void (*describeWindow)(void* context, const PenSession& session, char16_t* text, size_t capacity) = nullptr;
+  void* describeContext = nullptr;
 };
 
 // How a session ended, in its own terms; the first reason found stands,
@@ -39,16 +45,32 @@ enum class PenEnding : uint8_t {
   hardException,  // a fault escaped Safe Mode
 };
 
-enum class PenReadingEnd : uint8_t { timeUp, stopped, fault, brokenAnswer };
+// stopped: stopRequested was set (Ctrl+C in the console); windowClosed:
+// Escape or closing the shown window.
+enum class PenReadingEnd : uint8_t { timeUp, stopped, fault, brokenAnswer, windowClosed };
 
-// What the packets say about the pen, judged once the reading is over.
+// What the check found, judged once the reading is over; one verdict, the
+// first that applies in this order of blame: the library, then how the
+// context was opened, then the pen.
 enum class PenVerdict : uint8_t {
-  none,             // nothing to say (or the pen did not move)
-  noPackets,        // no packet came
-  noPressureField,  // the packets carry no pressure
-  pressureZero,     // pressure never left 0 while the pen moved
-  pressureFixed,    // pressure never changed while the pen moved
+  none,               // nothing wrong seen
+  libraryFaulted,     // a call the reading needs faulted (WTEnable or WTPacketsGet)
+  libraryBrokeCount,  // WTPacketsGet answered another count than asked
+  libraryNotEnabled,  // WTEnable(TRUE) answered 0 and no packet came
+  hiddenWindow,       // no packet came to the session's hidden window
+  noPackets,          // no packet came although the library answered every call
+  noPressureField,    // the packets carry no pressure
+  onlyHovered,        // packets came, none in contact with the tablet
+  pressureZero,       // in contact, pressure never left 0
+  pressureFixed,      // in contact and moving, pressure never changed
+  tipNotReleased,     // after the tip lifted, pressure never came back near 0
+  lowPressureRange,   // in contact, pressure reached only a small share of the device's range
 };
+
+// Pressure counts as near zero up to this share of the device's range
+// (1/kNearZeroShare), and a range reached below 1/kLowRangeShare is small.
+inline constexpr uint32_t kNearZeroShare = 50;
+inline constexpr uint32_t kLowRangeShare = 4;
 
 enum class PenEventKind : uint8_t {
   started,               // the session begins
@@ -67,7 +89,7 @@ enum class PenEventKind : uint8_t {
   brokenCount,           // WTPacketsGet answered `answer` for one packet asked
   readingEnded,          // `readingEnd`
   closed,                // WTClose answered `answer`
-  summary,               // the tally, the axes and the cursor names are final; `verdict`
+  summary,               // the tally, the axes, the cursor names and the record's verdict are final
   hardException,         // a fault escaped Safe Mode during `call` ("" when none was under way)
 };
 
@@ -85,10 +107,8 @@ struct PenEvent {
   uint32_t cursor = 0;
   const DecodedPacket* packet = nullptr;
   PenReadingEnd readingEnd = PenReadingEnd::timeUp;
-  PenVerdict verdict = PenVerdict::none;
 };
 
-struct PenSession;
 using PenEventSink = void (*)(void* context, const PenSession& session, const PenEvent& event);
 
 // Distances in a packet record follow the program's own pointer width.
@@ -108,6 +128,7 @@ struct PenSession {
   // it up too while it waits.
   std::atomic<int32_t> progress{0};
   std::atomic<bool> stopRequested{false};  // ends the reading early
+  std::atomic<bool> windowClosed{false};   // set by the shown window: ends the reading early
   PenCaller caller;
   PenEnding ending = PenEnding::complete;
 
@@ -116,13 +137,23 @@ struct PenSession {
   wintab::LOGCONTEXTW* logContext = nullptr;   // the context opened, no-access page after
   wintab::AXIS axes[3] = {};                   // DVC_X, DVC_Y, DVC_NPRESSURE
   bool axisKnown[3] = {};
+  uint32_t packetRate = 0;  // DVC_PKTRATE, when packetRateKnown
+  bool packetRateKnown = false;
   PacketLayout layout;
   uint8_t* packet = nullptr;  // one record, no-access page after
   PenWindow window;
   void* context = nullptr;
   bool inContext = false;
   PenTally tally;
+  uint64_t readingDeadline = 0;  // MillisecondsNow() when the reading ends, once it started
+  DecodedPacket lastPacket;      // the last packet read
   char16_t cursorNames[kTalliedCursors][kPenCursorNameUnits + 1] = {};
+
+  // What the verdict rests on besides the tally.
+  bool enableFaulted = false;
+  int enableAnswer = 0;
+  PenReadingEnd readingEnd = PenReadingEnd::timeUp;
+  PenVerdict verdict = PenVerdict::none;
 };
 
 // A session ready to run, telling its events to sink(sinkContext, ...);
@@ -140,3 +171,13 @@ const char16_t* PenCallUnderWay(const PenSession& session);
 
 // The packets carry this field (a PK_ bit).
 bool PenPacketsCarry(const PenSession& session, uint32_t field);
+
+// The first verdict that applies to what the session saw (see PenVerdict).
+PenVerdict JudgePen(const PenSession& session);
+
+// The pressure at or below which a value counts as near zero, and the
+// share (in percent, rounded down) of the device's pressure range that
+// `value` reaches; both from DVC_NPRESSURE, or from the values seen when
+// the device gave no axis.
+uint32_t NearZeroPressure(const PenSession& session);
+uint32_t PressureShare(const PenSession& session, uint32_t value);

@@ -3,6 +3,8 @@
 // keeps that window's messages flowing, and a clock.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 // Told by the window when the library posts WT_PROXIMITY: entering is true
@@ -17,6 +19,12 @@ struct PenWindow {
   uint32_t messageBase = 0;
   ProximitySink proximity = nullptr;
   void* proximityContext = nullptr;
+  // A shown window: describe(context, text, capacity) gives the lines it
+  // shows (and the first as its title), asked again a few times a second;
+  // Escape or closing the window sets *closed.
+  void (*describe)(void* context, char16_t* text, size_t capacity) = nullptr;
+  void* describeContext = nullptr;
+  std::atomic<bool>* closed = nullptr;
 };
 
 // Brings the system's window machinery up in this process, so that a later

@@ -153,7 +153,8 @@ TEST(cli_options, help_and_version) {
   EXPECT_EQ(Parse({"--version", "--help"}).action, CliAction::ShowHelp);
   EXPECT_EQ(Parse({"-h"}).action, CliAction::ShowHelp);
   EXPECT_NE(std::string(kVersionText).find("2.6.1.0"), std::string::npos);
-  for (const char* code : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  7 ", "  9 ", " 10 "}) {
+  for (const char* code :
+       {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  7 ", "  8 ", "  9 ", " 10 ", " 11 ", " 12 "}) {
     EXPECT_NE(std::string(kUsageText).find(code), std::string::npos) << "help lacks exit code" << code;
   }
 }
@@ -241,6 +242,52 @@ TEST(run_exports, a_run_that_cannot_be_recorded_is_never_a_success) {
     std::FILE* written = std::fopen(file, "rb");
     EXPECT_EQ(written, nullptr) << row.name << ": something was recorded";
     if (written != nullptr) std::fclose(written);
+  }
+}
+
+// Several outcomes in one run: the most severe wins, in the order --help
+// and the README state (1, 5, 6, 3, 4, 7, 9, 10, 8, 11, 12, 0), for every
+// pair in both orders.
+TEST(report_outcome, the_most_severe_of_two_outcomes_wins) {
+  static const int kDocumentedOrder[] = {1, 5, 6, 3, 4, 7, 9, 10, 8, 11, 12, 0};
+  const size_t count = sizeof(kDocumentedOrder) / sizeof(kDocumentedOrder[0]);
+  for (size_t i = 0; i < count; ++i) {
+    for (size_t j = 0; j < count; ++j) {
+      const int expected = kDocumentedOrder[i < j ? i : j];
+      EXPECT_EQ(MostSevere(kDocumentedOrder[i], kDocumentedOrder[j]), expected)
+          << kDocumentedOrder[i] << " with " << kDocumentedOrder[j];
+    }
+  }
+}
+
+// A pen check's code: its ending first; after a complete reading, a verdict
+// about missing input gives 11 and one about pressure 12.
+TEST(report_outcome, pen_check_code_follows_its_ending_then_its_verdict) {
+  struct Row {
+    PenEnding ending;
+    PenVerdict verdict;
+    int expected;
+  };
+  static const Row rows[] = {
+      {PenEnding::complete, PenVerdict::none, 0},
+      {PenEnding::noEntryPoints, PenVerdict::none, 9},
+      {PenEnding::noContext, PenVerdict::none, 10},
+      {PenEnding::callFaulted, PenVerdict::libraryFaulted, 7},
+      {PenEnding::brokenAnswer, PenVerdict::libraryBrokeCount, 7},
+      {PenEnding::hardException, PenVerdict::none, 6},
+      {PenEnding::callFaulted, PenVerdict::lowPressureRange, 7},
+      {PenEnding::complete, PenVerdict::libraryNotEnabled, 11},
+      {PenEnding::complete, PenVerdict::hiddenWindow, 11},
+      {PenEnding::complete, PenVerdict::noPackets, 11},
+      {PenEnding::complete, PenVerdict::onlyHovered, 11},
+      {PenEnding::complete, PenVerdict::noPressureField, 12},
+      {PenEnding::complete, PenVerdict::pressureZero, 12},
+      {PenEnding::complete, PenVerdict::pressureFixed, 12},
+      {PenEnding::complete, PenVerdict::tipNotReleased, 12},
+      {PenEnding::complete, PenVerdict::lowPressureRange, 12},
+  };
+  for (size_t i = 0; i < sizeof(rows) / sizeof(rows[0]); ++i) {
+    EXPECT_EQ(ExitCodeOfPen(rows[i].ending, rows[i].verdict), rows[i].expected) << "row " << i;
   }
 }
 

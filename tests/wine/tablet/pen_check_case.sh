@@ -135,8 +135,13 @@ packet_lines | diff "$work/expected" - >"$work/diff" || {
   head -20 "$work/diff"
 }
 row() { printf '%-30s %s\r' "$1" "$2"; }
-for line in "$(row "Packets read" 7)" "$(row x "2540..10160 seen of 0..25400")" \
-            "$(row y "12192..18288 seen of 0..20320")" "$(row pressure "0..2047 seen of 0..2047")" \
+# x covers 7620 of 25400 and y 6096 of 20320: 30% of each axis. The tip is
+# the stub's button 1 (bit 1), so contact is judged by pressure: the six
+# packets in proximity but the first have some.
+for line in "$(row "Packets read" 7)" "$(row x "2540..10160 seen of 0..25400 (30% of the axis)")" \
+            "$(row y "12192..18288 seen of 0..20320 (30% of the axis)")" "$(row pressure "0..2047 seen of 0..2047")" \
+            "$(row Contact "5 packets in contact, 1 hovering (by pressure above 0)")" \
+            "$(row "Pressure in contact" "512..2047, 100% of the range reached")" \
             "$(row "Cursors seen" '1 "stylus" (7)')"; do
   grep -qxF -- "$line" "$out" || fail "no summary line '${line%$'\r'}'"
 done
