@@ -2,8 +2,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/pen_console.h"
@@ -110,16 +108,17 @@ int RunReport(int argc, const char* const* argv) {
 // The command line as the system holds it, in UTF-16 (a file name in any
 // script survives), passed on in UTF-8 like the posix one.
 int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> arguments;
-  std::vector<const char*> pointers;
+  // Kept for the whole process, as argv is.
+  const char** arguments = new const char*[static_cast<size_t>(argc) + 1];
   for (int i = 0; i < argc; ++i) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string argument(bytes > 0 ? static_cast<size_t>(bytes) - 1 : 0, '\0');
-    if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument.data(), bytes, nullptr, nullptr);
-    arguments.push_back(std::move(argument));
+    char* argument = new char[bytes > 0 ? static_cast<size_t>(bytes) : 1];
+    argument[0] = '\0';
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument, bytes, nullptr, nullptr);
+    arguments[i] = argument;
   }
-  for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
-  return RunReport(argc, pointers.data());
+  arguments[argc] = nullptr;
+  return RunReport(argc, arguments);
 }
 #else
 int main(int argc, char** argv) { return RunReport(argc, argv); }

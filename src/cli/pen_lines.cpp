@@ -281,7 +281,7 @@ void WritePenEvent(void* context, const PenSession& session, const PenEvent& eve
       return;
     case PenEventKind::libraryNotLoaded:
       WriteLine(output, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u): %s", event.value,
-                LoadErrorMeaning(event.value).c_str());
+                LoadErrorMeaning(event.value));
       return;
     case PenEventKind::entryPointsMissing:
       WriteMissingEntryPoints(output, event.value);

@@ -27,95 +27,102 @@ std::string WritingFailed(const std::string& path, const std::string& reason) {
 
 #ifdef _WIN32
 
-std::wstring Wide(const std::string& utf8) {
+// The Windows API takes UTF-16 as wchar_t; the strings are char16_t, whose
+// code the program has already.
+const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+std::u16string Wide(const std::string& utf8) {
   const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(units), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), units);
+  std::u16string wide(static_cast<size_t>(units), u'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), reinterpret_cast<wchar_t*>(wide.data()),
+                      units);
   return wide;
 }
 
-// The system's own sentence for an error code, in UTF-8, without its full stop.
+// The system's own sentence for an error code, in UTF-8, without its full
+// stop, and the code.
 std::string SystemMessage(DWORD code) {
   wchar_t text[512];
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                                sizeof(text) / sizeof(text[0]), nullptr);
+                                400, nullptr);
   while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L'.' ||
                         text[length - 1] == L' ')) {
     --length;
   }
-  if (length == 0) return "error " + std::to_string(code);
+  length += static_cast<DWORD>(wsprintfW(text + length, length > 0 ? L" (error %lu)" : L"error %lu", code));
   const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(bytes), '\0');
   WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes, nullptr, nullptr);
-  return utf8 + " (error " + std::to_string(code) + ")";
+  return utf8;
 }
 
 // A full path in the form that is not held to MAX_PATH ("\\?\C:\..." or
 // "\\?\UNC\server\...").
-std::wstring LongForm(const std::wstring& path) {
-  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
-  DWORD units = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+std::u16string LongForm(const std::u16string& path) {
+  if (path.rfind(u"\\\\?\\", 0) == 0) return path;
+  DWORD units = GetFullPathNameW(W(path), 0, nullptr, nullptr);
   if (units == 0) return path;
-  std::wstring full(units, L'\0');
-  units = GetFullPathNameW(path.c_str(), units, full.data(), nullptr);
+  std::u16string full(units, u'\0');
+  units = GetFullPathNameW(W(path), units, reinterpret_cast<wchar_t*>(full.data()), nullptr);
   full.resize(units);
-  if (full.rfind(L"\\\\.\\", 0) == 0) return full;  // the device namespace: refused by the caller
-  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);
-  return L"\\\\?\\" + full;
+  if (full.rfind(u"\\\\.\\", 0) == 0) return full;  // the device namespace: refused by the caller
+  if (full.rfind(u"\\\\", 0) == 0) return u"\\\\?\\UNC\\" + full.substr(2);
+  return u"\\\\?\\" + full;
 }
 
 // CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 name a device in any
-// folder, with any extension, in any case, with trailing blanks or dots.
-bool IsDeviceName(const std::wstring& path) {
-  const size_t slash = path.find_last_of(L"\\/:");
-  std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
-  name = name.substr(0, name.find(L'.'));
-  while (!name.empty() && name.back() == L' ') name.pop_back();
-  for (wchar_t& c : name) c = static_cast<wchar_t>(c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c);
-  if (name == L"CON" || name == L"PRN" || name == L"AUX" || name == L"NUL" || name == L"CONIN$" ||
-      name == L"CONOUT$") {
-    return true;
+// folder, with any extension, in any case, with trailing blanks.
+bool IsDeviceName(const std::u16string& path) {
+  const size_t slash = path.find_last_of(u"\\/:");
+  std::u16string name = path.substr(slash == std::u16string::npos ? 0 : slash + 1);
+  name = name.substr(0, name.find(u'.'));
+  while (!name.empty() && name.back() == u' ') name.pop_back();
+  for (char16_t& c : name) c = static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - u'a' + u'A' : c);
+  if (name.size() == 4 && name[3] >= u'1' && name[3] <= u'9') name[3] = u'\x01';  // any of the nine
+  static const char16_t* const kDevices[] = {u"CON",      u"PRN",      u"AUX",    u"NUL",
+                                             u"COM\x01", u"LPT\x01", u"CONIN$", u"CONOUT$"};
+  for (const char16_t* device : kDevices) {
+    if (name == device) return true;
   }
-  return name.size() == 4 && (name.rfind(L"COM", 0) == 0 || name.rfind(L"LPT", 0) == 0) && name[3] >= L'1' &&
-         name[3] <= L'9';
+  return false;
 }
 
 // Where the file goes: the final target of an existing file, links
 // followed; or the new name itself. Empty with `error` when FILE may not be
 // written.
-std::wstring ResolveTarget(const std::string& path, std::string& error) {
-  const std::wstring given = Wide(path);
-  if (IsDeviceName(given) || given.rfind(L"\\\\.\\", 0) == 0) {
+std::u16string ResolveTarget(const std::string& path, std::string& error) {
+  const std::u16string given = Wide(path);
+  if (IsDeviceName(given) || given.rfind(u"\\\\.\\", 0) == 0) {
     error = CannotWrite(path, "it names a device, not a file");
-    return L"";
+    return u"";
   }
-  const std::wstring full = LongForm(given);
-  const DWORD attributes = GetFileAttributesW(full.c_str());
+  const std::u16string full = LongForm(given);
+  const DWORD attributes = GetFileAttributesW(W(full));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD code = GetLastError();
     if (code == ERROR_FILE_NOT_FOUND) return full;  // a new name; its folder is tried by the temporary file
     error = CannotWrite(path, SystemMessage(code));
-    return L"";
+    return u"";
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     error = CannotWrite(path, "it is a folder");
-    return L"";
+    return u"";
   }
   // Opened for writing, without changing it: a read-only or locked file is
   // refused now, not after the run.
-  HANDLE existing = CreateFileW(full.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE existing = CreateFileW(W(full), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (existing == INVALID_HANDLE_VALUE) {
     error = CannotWrite(path, SystemMessage(GetLastError()));
-    return L"";
+    return u"";
   }
-  std::wstring target;
+  std::u16string target;
   if (GetFileType(existing) != FILE_TYPE_DISK) {
     error = CannotWrite(path, "it is a device or a pipe, not a file");
   } else {
     wchar_t final[32768];
     const DWORD units = GetFinalPathNameByHandleW(existing, final, sizeof(final) / sizeof(final[0]), 0);
-    target = units > 0 && units < sizeof(final) / sizeof(final[0]) ? std::wstring(final, units) : full;
+    target = units > 0 && units < sizeof(final) / sizeof(final[0]) ? std::u16string(reinterpret_cast<const char16_t*>(final), units) : full;
   }
   CloseHandle(existing);
   return target;
@@ -133,17 +140,17 @@ BOOL WINAPI RemovePendingTemporary(DWORD) {
 }
 
 bool CreateTemporary(WholeFile& file, std::string& error) {
-  const size_t slash = file.target.find_last_of(L'\\');
-  const std::wstring folder = file.target.substr(0, slash + 1);
+  const size_t slash = file.target.find_last_of(u'\\');
+  const std::u16string folder = file.target.substr(0, slash + 1);
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
     wchar_t name[32];
     wsprintfW(name, L".padscope-%lx%02x.tmp", GetCurrentProcessId(), attempt);
-    file.temporary = folder + name;
-    HANDLE handle = CreateFileW(file.temporary.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+    file.temporary = folder + reinterpret_cast<const char16_t*>(name);
+    HANDLE handle = CreateFileW(W(file.temporary), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) {
       file.handle = handle;
-      pendingTemporary.store(file.temporary.c_str());
+      pendingTemporary.store(W(file.temporary));
       SetConsoleCtrlHandler(&RemovePendingTemporary, TRUE);
       return true;
     }
@@ -158,7 +165,7 @@ void CloseAndRemove(WholeFile& file) {
   pendingTemporary.store(nullptr);
   if (file.handle != nullptr) CloseHandle(file.handle);
   file.handle = nullptr;
-  if (!file.temporary.empty()) DeleteFileW(file.temporary.c_str());
+  if (!file.temporary.empty()) DeleteFileW(W(file.temporary));
   file.temporary.clear();
 }
 
@@ -179,7 +186,7 @@ bool WriteAndPutInPlace(WholeFile& file, const std::string& contents, std::strin
   }
   CloseHandle(file.handle);
   file.handle = nullptr;
-  if (!MoveFileExW(file.temporary.c_str(), file.target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveFileExW(W(file.temporary), W(file.target), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = WritingFailed(file.path, SystemMessage(GetLastError()));
     return false;
   }

@@ -16,8 +16,8 @@ struct WholeFile {
   // The rest belongs to whole_file.cpp: where the file goes once links are
   // followed, the temporary file beside it and its open descriptor or handle.
 #ifdef _WIN32
-  std::wstring target;
-  std::wstring temporary;
+  std::u16string target;
+  std::u16string temporary;
   void* handle = nullptr;
 #else
   std::string target;

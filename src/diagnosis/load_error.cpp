@@ -8,7 +8,7 @@ constexpr uint32_t kInitialisationFailed = 1114;
 
 }  // namespace
 
-std::u16string LoadErrorMeaning(uint32_t code) {
+const char16_t* LoadErrorMeaning(uint32_t code) {
   switch (code) {
     case kModuleNotFound: return u"no tablet library is where programs look for it.";
     case kBadImageFormat:

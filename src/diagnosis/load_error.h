@@ -3,10 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 // One sentence, ending in a full stop, for the load's error code: the
 // library absent (126), present but not a library this edition of the
 // program can load (193, with the likely cause), its initialisation failed
 // (1114), or the code alone.
-std::u16string LoadErrorMeaning(uint32_t code);
+const char16_t* LoadErrorMeaning(uint32_t code);
