@@ -122,7 +122,8 @@ std::u16string ResolveTarget(const std::string& path, std::string& error) {
   } else {
     wchar_t final[32768];
     const DWORD units = GetFinalPathNameByHandleW(existing, final, sizeof(final) / sizeof(final[0]), 0);
-    target = units > 0 && units < sizeof(final) / sizeof(final[0]) ? std::u16string(reinterpret_cast<const char16_t*>(final), units) : full;
+    const bool resolved = units > 0 && units < sizeof(final) / sizeof(final[0]);
+    target = resolved ? std::u16string(reinterpret_cast<const char16_t*>(final), units) : full;
   }
   CloseHandle(existing);
   return target;
