@@ -20,7 +20,8 @@ const char kUsageText[] =
     "  --ignore-probe       go on when WTInfo(0,0,0) answers 0\n"
     "                       (\"Ignore WTInfo(0,0,0)\")\n"
     "  --utf16              write the report as UTF-16LE instead of UTF-8\n"
-    "  --pen[=SECONDS]      after the report, open a context on the default\n"
+    "  --pen[=SECONDS], --pen SECONDS\n"
+    "                       after the report, open a context on the default\n"
     "                       digitizing context and print every packet the pen\n"
     "                       sends for SECONDS (default 10, at most 86400;\n"
     "                       Ctrl+C ends it early), then a summary\n"
@@ -32,14 +33,20 @@ const char kUsageText[] =
     "                       the rows it rests on) and a line with the counts\n"
     "  --json               write the run as one JSON document (UTF-8) instead:\n"
     "                       every call into the library, its answer and its row\n"
-    "  --record FILE        also write the run to FILE as a tablet profile that the\n"
+    "  --record FILE, --record=FILE\n"
+    "                       also write the run to FILE as a tablet profile that the\n"
     "                       simulated WINTAB32.DLL replays (send it with a bug\n"
-    "                       report); written completely or not at all\n"
-    "  --help               show this text\n"
+    "                       report); written completely or not at all. FILE is a\n"
+    "                       new name in an existing folder or a file you may write\n"
+    "                       (a link: its target); a folder, a device or a pipe is\n"
+    "                       refused before anything runs\n"
+    "  -h, --help           show this text\n"
     "  --version            show the version\n"
     "\n"
     "Exit codes:\n"
     "  0  the report is complete\n"
+    "  1  an output could not be written (standard output, or FILE after the run:\n"
+    "     a full disk, or a run too large to record); an error line says which\n"
     "  2  a bad command line or a FILE that cannot be written; nothing was run\n"
     "  3  the library could not be loaded or has no WTInfoW\n"
     "  4  the availability probe WTInfo(0,0,0) answered 0 (and was not ignored)\n"
@@ -55,7 +62,7 @@ const char kUsageText[] =
     " 12  --pen: a pressure problem (none in the packets, stuck, not released\n"
     "     after the tip lifted, or only a small share of the range reached)\n"
     "When several apply, the most severe wins, in this order:\n"
-    "  5, 6, 3, 4, 7, 9, 10, 8, 11, 12, 0.\n";
+    "  1, 5, 6, 3, 4, 7, 9, 10, 8, 11, 12, 0.\n";
 
 const char kVersionText[] = "padscope-report " PADSCOPE_VERSION_TEXT "\n";
 
@@ -78,13 +85,21 @@ constexpr Switch kSwitches[] = {
     {"--diagnose", &ReportOptions::diagnose, true},
 };
 
-// "--pen" or "--pen=SECONDS"; true when the argument is one of them (a
-// bad duration then fails the command line).
-bool ParsePenOption(const char* argument, ParsedCommandLine& parsed) {
+// "--pen", "--pen=SECONDS" or "--pen SECONDS" (the next argument is the
+// duration when it starts with a digit); true when the argument is one of
+// them (a bad duration then fails the command line).
+bool TakePenOption(int argc, const char* const* argv, int& i, ParsedCommandLine& parsed) {
+  const char* argument = argv[i];
   if (std::strncmp(argument, "--pen", 5) != 0 || (argument[5] != 0 && argument[5] != '=')) return false;
   parsed.options.penCheck = true;
-  if (argument[5] == 0) return true;
-  const char* digits = argument + 6;
+  const char* digits = nullptr;
+  if (argument[5] == '=') {
+    digits = argument + 6;
+  } else if (i + 1 < argc && argv[i + 1][0] >= '0' && argv[i + 1][0] <= '9') {
+    digits = argv[++i];
+  } else {
+    return true;
+  }
   uint64_t seconds = 0;
   bool valid = *digits != 0;
   for (const char* c = digits; valid && *c != 0; ++c) {
@@ -94,12 +109,19 @@ bool ParsePenOption(const char* argument, ParsedCommandLine& parsed) {
   }
   if (!valid) {
     parsed.action = CliAction::Fail;
-    parsed.error = std::string("padscope-report: bad duration in '") + argument + "' (whole seconds, 0 to " +
-                   std::to_string(kMaxPenSeconds) + ")";
+    parsed.error = std::string("padscope-report: bad duration in '") + (argument[5] == '=' ? argument : digits) +
+                   "' (whole seconds, 0 to " + std::to_string(kMaxPenSeconds) + ")";
     return true;
   }
   parsed.options.penSeconds = static_cast<uint32_t>(seconds);
   return true;
+}
+
+// Every error of the command line points to the help.
+ParsedCommandLine Failed(ParsedCommandLine parsed, const std::string& error) {
+  parsed.action = CliAction::Fail;
+  parsed.error = error + "; try 'padscope-report --help'";
+  return parsed;
 }
 
 }  // namespace
@@ -110,7 +132,7 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   bool version = false;
   for (int i = 1; i < argc; ++i) {
     const char* argument = argv[i];
-    if (std::strcmp(argument, "--help") == 0) {
+    if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) {
       help = true;
       continue;
     }
@@ -118,8 +140,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       version = true;
       continue;
     }
-    if (ParsePenOption(argument, parsed)) {
-      if (parsed.action == CliAction::Fail) return parsed;
+    if (TakePenOption(argc, argv, i, parsed)) {
+      if (parsed.action == CliAction::Fail) return Failed(parsed, parsed.error);
       continue;
     }
     bool known = false;
@@ -131,20 +153,20 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
       }
     }
     if (known) continue;
-    if (TakeExportOption(argc, argv, i, parsed.options, parsed.error)) {
-      if (parsed.error.empty()) continue;
-      parsed.action = CliAction::Fail;
-      return parsed;
+    std::string error;
+    if (TakeExportOption(argc, argv, i, parsed.options, error)) {
+      if (error.empty()) continue;
+      return Failed(parsed, error);
     }
-    parsed.action = CliAction::Fail;
-    parsed.error = argument[0] == '-' ? std::string("padscope-report: unknown option '") + argument + "'"
-                                      : std::string("padscope-report: unexpected argument '") + argument + "'";
-    return parsed;
+    return Failed(parsed, argument[0] == '-' ? std::string("padscope-report: unknown option '") + argument + "'"
+                                             : std::string("padscope-report: unexpected argument '") + argument + "'");
   }
-  parsed.error = ExportOptionConflict(parsed.options);
-  if (!parsed.error.empty()) {
-    parsed.action = CliAction::Fail;
-  } else if (help) {
+  std::string conflict = ExportOptionConflict(parsed.options);
+  if (conflict.empty() && parsed.options.penWindow && !parsed.options.penCheck) {
+    conflict = "padscope-report: --pen-window shows the pen check's window: it needs --pen";
+  }
+  if (!conflict.empty()) return Failed(parsed, conflict);
+  if (help) {
     parsed.action = CliAction::ShowHelp;
   } else if (version) {
     parsed.action = CliAction::ShowVersion;

@@ -10,13 +10,21 @@ bool TakeExportOption(int argc, const char* const* argv, int& i, ReportOptions& 
     options.json = true;
     return true;
   }
-  if (std::strcmp(argument, "--record") != 0) return false;
+  // "--record FILE" or "--record=FILE".
+  const char* value = nullptr;
+  if (std::strcmp(argument, "--record") == 0) {
+    value = i + 1 < argc ? argv[++i] : "";
+  } else if (std::strncmp(argument, "--record=", 9) == 0) {
+    value = argument + 9;
+  } else {
+    return false;
+  }
   if (!options.recordPath.empty()) {
     error = "padscope-report: --record given twice";
-  } else if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+  } else if (value[0] == '\0') {
     error = "padscope-report: --record needs a file name";
   } else {
-    options.recordPath = argv[++i];
+    options.recordPath = value;
   }
   return true;
 }

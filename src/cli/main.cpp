@@ -1,6 +1,7 @@
 // padscope-report: the report of one test on standard output, for scripts.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/cli_options.h"
 #include "cli/pen_console.h"
@@ -18,8 +19,8 @@
 
 namespace {
 
-void WritePenLine(void* utf16, const char16_t* text, size_t length) {
-  WriteReport(text, length, *static_cast<const bool*>(utf16));
+bool WritePenLine(void* utf16, const char16_t* text, size_t length) {
+  return WriteReport(text, length, *static_cast<const bool*>(utf16));
 }
 
 PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
@@ -34,20 +35,24 @@ PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   return RunPenCheck(settings, &WritePenLine, &utf16);
 }
 
-}  // namespace
+// --help and --version: the text, or the line that says it was lost.
+int ShowText(const char* text, const char* what) {
+  if (WriteStandardOutput(text, std::strlen(text))) return kExitComplete;
+  WriteErrorLine(StandardOutputFailure(what));
+  return kExitFailure;
+}
 
-int main(int argc, char** argv) {
+int RunReport(int argc, const char* const* argv) {
+  PrepareStandardStreams();
   const ParsedCommandLine command = ParseCommandLine(argc, argv);
   switch (command.action) {
     case CliAction::Fail:
       WriteErrorLine(command.error);
       return kExitUsage;
     case CliAction::ShowHelp:
-      std::fputs(kUsageText, stdout);
-      return kExitComplete;
+      return ShowText(kUsageText, "the help");
     case CliAction::ShowVersion:
-      std::fputs(kVersionText, stdout);
-      return kExitComplete;
+      return ShowText(kVersionText, "the version");
     case CliAction::RunTest:
       break;
   }
@@ -77,6 +82,10 @@ int main(int argc, char** argv) {
     const PenCheckResult pen = RunPenCheckAfterReport(options);
     hung = pen.hung;
     code = MostSevere(code, pen.exitCode);
+    if (StandardOutputFailed()) {
+      WriteErrorLine(StandardOutputFailure("the pen check"));
+      code = kExitFailure;
+    }
   }
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
@@ -92,3 +101,25 @@ int main(int argc, char** argv) {
   DeleteDialogState(state);
   return code;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The command line as the system holds it, in UTF-16 (a file name in any
+// script survives), passed on in UTF-8 like the posix one.
+int wmain(int argc, wchar_t** argv) {
+  // Kept for the whole process, as argv is.
+  const char** arguments = new const char*[static_cast<size_t>(argc) + 1];
+  for (int i = 0; i < argc; ++i) {
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
+    char* argument = new char[bytes > 0 ? static_cast<size_t>(bytes) : 1];
+    argument[0] = '\0';
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument, bytes, nullptr, nullptr);
+    arguments[i] = argument;
+  }
+  arguments[argc] = nullptr;
+  return RunReport(argc, arguments);
+}
+#else
+int main(int argc, char** argv) { return RunReport(argc, argv); }
+#endif

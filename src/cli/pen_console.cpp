@@ -13,20 +13,26 @@
 namespace {
 
 struct Printer {
-  void (*write)(void* context, const char16_t* text, size_t length);
+  bool (*write)(void* context, const char16_t* text, size_t length);
   void* context;
   PenOutput* output;
+  std::atomic<bool>* stopRequested;
 };
+
+void PrintLine(void* argument, const char16_t* text, size_t length) {
+  auto* printer = static_cast<Printer*>(argument);
+  if (!printer->write(printer->context, text, length)) printer->stopRequested->store(true);
+}
 
 void PrintLines(void* argument) {
   auto* printer = static_cast<Printer*>(argument);
-  TakeLines(printer->output->lines, printer->write, printer->context);
+  TakeLines(printer->output->lines, &PrintLine, printer);
 }
 
 }  // namespace
 
 PenCheckResult RunPenCheck(const PenSettings& settings,
-                           void (*write)(void* context, const char16_t* text, size_t length), void* writeContext) {
+                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext) {
   // Both live on the heap and are never freed when a call hangs: the stuck
   // worker keeps writing into them.
   auto* output = new (std::nothrow) PenOutput;
@@ -38,7 +44,7 @@ PenCheckResult RunPenCheck(const PenSettings& settings,
   output->progress = &session->progress;
   CatchInterrupt(&session->stopRequested);
   PreparePenWindows();
-  Printer printer{write, writeContext, output};
+  Printer printer{write, writeContext, output, &session->stopRequested};
   if (!RunWatchedWork(&RunPenSession, session, session->progress, &PrintLines, &printer)) {
     // The worker is stuck in the library and keeps what it holds; only the
     // lines it finished are printed.

@@ -14,6 +14,7 @@ struct PenCheckResult {
 };
 
 // Writes the check's text through write(context, text, length) line by
-// line, as it comes, on the calling thread.
+// line, as it comes, on the calling thread. A write that answers false
+// (its reader went away) ends the reading as Ctrl+C does.
 PenCheckResult RunPenCheck(const PenSettings& settings,
-                           void (*write)(void* context, const char16_t* text, size_t length), void* writeContext);
+                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext);

@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "cli/pen_text.h"
+#include "diagnosis/load_error.h"
 #include "report/dialog_state.h"
 
 namespace {
@@ -282,7 +283,8 @@ void WritePenEvent(void* context, const PenSession& session, const PenEvent& eve
       WriteRow(output, event.call, u"<exception>");
       return;
     case PenEventKind::libraryNotLoaded:
-      WriteLine(output, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u)", event.value);
+      WriteLine(output, u"Error: library WINTAB32.DLL not found or failed to load (GetLastError()=%u): %s", event.value,
+                LoadErrorMeaning(event.value));
       return;
     case PenEventKind::entryPointsMissing:
       WriteMissingEntryPoints(output, event.value);

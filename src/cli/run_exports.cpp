@@ -49,9 +49,11 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
   int code = ExitCodeOf(outcome, reportHung);
 
   bool written = true;
+  const char* what = "the report";
   if (options.json) {
     const std::string document = ExportJson(log, outcome, reportHung, code, options, report);
-    written = std::fwrite(document.data(), 1, document.size(), stdout) == document.size() && std::fflush(stdout) == 0;
+    written = WriteStandardOutput(document.data(), document.size());
+    what = "the JSON document";
   } else if (options.diagnose) {
     const RunDiagnosis diagnosis = DiagnoseRun(log, outcome, reportHung, options);
     if (code == kExitComplete && diagnosis.problems > 0) code = kExitProblemsFound;
@@ -61,14 +63,22 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
   } else {
     written = WriteReport(report.data(), report.size(), options.utf16);
   }
-  if (!written) code = kExitFailure;
+  if (!written) {
+    WriteErrorLine(StandardOutputFailure(what));
+    code = kExitFailure;
+  }
 
+  // The recording does not depend on standard output: a run that has
+  // something to record is recorded even when its reader went away.
   if (!options.recordPath.empty()) {
     std::string profile;
     std::string error;
     if (!RecordProfile(log, outcome, reportHung, options, profile, error)) {
       DiscardWholeFile(exports.record);
       WriteErrorLine("padscope-report: --record: " + error);
+      // A library that did not load has its own exit code; a run too large
+      // for the log is a recording lost.
+      if (!AnswerLogIsComplete(log)) code = kExitFailure;
     } else if (!CommitWholeFile(exports.record, profile, error)) {
       WriteErrorLine(error);
       code = kExitFailure;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "diagnosis/diagnosis.h"
+#include "diagnosis/load_error.h"
 #include "format/hex_digits.h"
 #include "format/value_format.h"
 #include "wintab/wintab_binding.h"
@@ -117,7 +118,9 @@ const AnswerLogEntry* Availability(const AnswerLog& log) {
 // ---- The checks ------------------------------------------------------------
 
 void NoLibrary(const DiagnosisInput& in, Findings& out) {
-  if (!in.hung && in.outcome.ending == RunEnding::noLibrary) out.push_back({Number(in.log.library.loadError)});
+  if (!in.hung && in.outcome.ending == RunEnding::noLibrary) {
+    out.push_back({Number(in.log.library.loadError), LoadErrorMeaning(in.log.library.loadError)});
+  }
 }
 
 void NoInfoEntry(const DiagnosisInput& in, Findings& out) {
@@ -380,7 +383,7 @@ struct Rule {
 
 constexpr Rule kRules[] = {
     {"no-library", Severity::problem,
-     u"LoadLibrary(\"WINTAB32.DLL\") failed with error @: no tablet library is where programs look for it.", NoLibrary},
+     u"LoadLibrary(\"WINTAB32.DLL\") failed with error @: @", NoLibrary},
     {"no-wtinfo", Severity::problem, u"WINTAB32.DLL has no WTInfoW() entry point: programs cannot ask it anything.",
      NoInfoEntry},
     {"no-interface", Severity::problem,

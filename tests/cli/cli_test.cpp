@@ -1,12 +1,16 @@
 // padscope-report's command line and exit codes.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/report_outcome.h"
+#include "cli/run_exports.h"
+#include "diagnosis/load_error.h"
 #include "format/utf8_encoding.h"
+#include "report/dialog_state.h"
 
 namespace {
 
@@ -31,6 +35,7 @@ TEST(cli_options, each_switch_changes_its_own_flag_only) {
     const char* option;
     bool ReportOptions::*field;
     bool expected;
+    const char* needs = nullptr;  // an option it goes with only
   };
   const Row rows[] = {
       {"--no-safe-mode", &ReportOptions::safeMode, false},
@@ -39,11 +44,12 @@ TEST(cli_options, each_switch_changes_its_own_flag_only) {
       {"--no-context-device", &ReportOptions::showContextDevice, false},
       {"--ignore-probe", &ReportOptions::ignoreNullQuery, true},
       {"--utf16", &ReportOptions::utf16, true},
-      {"--pen-window", &ReportOptions::penWindow, true},
+      {"--pen-window", &ReportOptions::penWindow, true, "--pen"},
   };
   const ReportOptions defaults;
   for (const Row& row : rows) {
-    const ParsedCommandLine parsed = Parse({row.option});
+    const ParsedCommandLine parsed =
+        row.needs != nullptr ? Parse({row.needs, row.option}) : Parse({row.option});
     EXPECT_EQ(parsed.action, CliAction::RunTest) << row.option;
     EXPECT_EQ(parsed.options.*row.field, row.expected) << row.option;
     for (const Row& other : rows) {
@@ -75,13 +81,22 @@ TEST(cli_options, pen_takes_whole_seconds_up_to_a_day) {
       {"--pen", true, 10},        {"--pen=0", true, 0},      {"--pen=2", true, 2},
       {"--pen=86400", true, 86400}, {"--pen=86401", false, 0}, {"--pen=", false, 0},
       {"--pen=2s", false, 0},     {"--pen=-1", false, 0},    {"--pen=99999999999999999999", false, 0},
+      // The duration as the next argument, when that starts with a digit.
+      {"--pen 5", true, 5},       {"--pen 0", true, 0},      {"--pen 86401", false, 0},
+      {"--pen 5x", false, 0},
   };
   EXPECT_FALSE(Parse({}).options.penCheck);
   for (const Row& row : rows) {
-    const ParsedCommandLine parsed = Parse({row.argument});
+    const std::string text = row.argument;
+    const size_t blank = text.find(' ');
+    const std::string option = text.substr(0, blank);
+    const std::string value = blank == std::string::npos ? "" : text.substr(blank + 1);
+    const ParsedCommandLine parsed =
+        value.empty() ? Parse({option.c_str()}) : Parse({option.c_str(), value.c_str()});
     if (!row.valid) {
       EXPECT_EQ(parsed.action, CliAction::Fail) << row.argument;
-      EXPECT_NE(parsed.error.find(std::string("'") + row.argument + "'"), std::string::npos) << parsed.error;
+      const std::string culprit = value.empty() ? option : value;
+      EXPECT_NE(parsed.error.find("'" + culprit + "'"), std::string::npos) << parsed.error;
       continue;
     }
     EXPECT_EQ(parsed.action, CliAction::RunTest) << row.argument;
@@ -89,14 +104,57 @@ TEST(cli_options, pen_takes_whole_seconds_up_to_a_day) {
     EXPECT_EQ(parsed.options.penSeconds, row.seconds) << row.argument;
   }
   EXPECT_EQ(Parse({"--penalty"}).action, CliAction::Fail);
+  // A stray word after --pen is no duration: it stays a stray argument.
+  EXPECT_EQ(Parse({"--pen", "soon"}).action, CliAction::Fail);
+  EXPECT_EQ(Parse({"--pen", "--diagnose"}).options.penSeconds, 10u);
+}
+
+// Both spellings of --record; every error of the command line names its
+// culprit on one line and points to the help.
+TEST(cli_options, record_takes_its_file_either_way_and_errors_point_to_help) {
+  struct Row {
+    std::vector<const char*> arguments;
+    const char* recordPath;  // null: the command line fails
+    const char* culprit;     // in the error line
+  };
+  static const Row rows[] = {
+      {{"--record", "t.txt"}, "t.txt", ""},
+      {{"--record=t.txt"}, "t.txt", ""},
+      {{"--record=\xCE\xA9.txt"}, "\xCE\xA9.txt", ""},
+      {{"--record="}, nullptr, "--record needs a file name"},
+      {{"--record"}, nullptr, "--record needs a file name"},
+      {{"--record=a", "--record", "b"}, nullptr, "--record given twice"},
+      {{"--safe"}, nullptr, "'--safe'"},
+      {{"report.txt"}, nullptr, "'report.txt'"},
+      {{"--pen-window"}, nullptr, "--pen-window"},
+      {{"--json", "--utf16"}, nullptr, "--json and --utf16"},
+  };
+  for (const Row& row : rows) {
+    const ParsedCommandLine parsed = Parse(row.arguments);
+    const std::string name = row.arguments[0];
+    if (row.recordPath != nullptr) {
+      EXPECT_EQ(parsed.action, CliAction::RunTest) << name;
+      EXPECT_EQ(parsed.options.recordPath, row.recordPath) << name;
+      continue;
+    }
+    EXPECT_EQ(parsed.action, CliAction::Fail) << name;
+    EXPECT_NE(parsed.error.find(row.culprit), std::string::npos) << name << ": " << parsed.error;
+    EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << name;
+    const std::string pointer = "; try 'padscope-report --help'";
+    EXPECT_TRUE(parsed.error.size() > pointer.size() &&
+                parsed.error.compare(parsed.error.size() - pointer.size(), pointer.size(), pointer) == 0)
+        << name << ": " << parsed.error;
+  }
 }
 
 TEST(cli_options, help_and_version) {
   EXPECT_EQ(Parse({"--help"}).action, CliAction::ShowHelp);
   EXPECT_EQ(Parse({"--version"}).action, CliAction::ShowVersion);
   EXPECT_EQ(Parse({"--version", "--help"}).action, CliAction::ShowHelp);
+  EXPECT_EQ(Parse({"-h"}).action, CliAction::ShowHelp);
   EXPECT_NE(std::string(kVersionText).find("2.6.1.0"), std::string::npos);
-  for (const char* code : {"  0 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  7 ", "  8 ", "  9 ", " 10 ", " 11 ", " 12 "}) {
+  for (const char* code :
+       {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "  5 ", "  6 ", "  7 ", "  8 ", "  9 ", " 10 ", " 11 ", " 12 "}) {
     EXPECT_NE(std::string(kUsageText).find(code), std::string::npos) << "help lacks exit code" << code;
   }
 }
@@ -123,6 +181,68 @@ TEST(report_outcome, exit_code_follows_how_the_run_ended) {
       {"hung after faults", {RunEnding::running, 4, 0}, true, kExitHung},
   };
   for (const Row& row : rows) EXPECT_EQ(ExitCodeOf(row.outcome, row.hung), row.expected) << row.name;
+}
+
+// What the load's error code means: absent, not a library of this program's
+// width (naming the other width as the likely cause), its start refused, or
+// only that it failed.
+TEST(load_error, says_what_the_system_said) {
+  const bool wide = sizeof(void*) == 8;
+  struct Row {
+    uint32_t code;
+    std::u16string says;
+  };
+  const Row rows[] = {
+      {126, u"no tablet library is where programs look for it"},
+      {193, wide ? u"not a valid library for this 64-bit program" : u"not a valid library for this 32-bit program"},
+      {193, wide ? u"it is a 32-bit library" : u"it is a 64-bit library"},
+      {1114, u"initialisation failed"},
+      {5, u"could not load the library"},
+      {0, u"could not load the library"},
+  };
+  for (const Row& row : rows) {
+    const std::u16string meaning = LoadErrorMeaning(row.code);
+    EXPECT_NE(meaning.find(row.says), std::u16string::npos) << row.code;
+    EXPECT_EQ(meaning.back(), u'.') << row.code;
+  }
+}
+
+// A run that cannot be recorded leaves FILE absent and no temporary file;
+// the exit code says why: a library that did not load keeps the run's own
+// code, a log that ran out of room is a recording lost (1), never a 0.
+TEST(run_exports, a_run_that_cannot_be_recorded_is_never_a_success) {
+  struct Row {
+    const char* name;
+    RunEnding ending;
+    bool loaded;
+    uint32_t entriesLost;
+    int expected;
+  };
+  static const Row rows[] = {
+      {"log overflowed", RunEnding::complete, true, 1, kExitFailure},
+      {"library not loaded", RunEnding::noLibrary, false, 0, kExitNoLibrary},
+  };
+  const char* file = "run_exports_test.profile";
+  for (const Row& row : rows) {
+    std::remove(file);
+    ReportOptions options;
+    options.recordPath = file;
+    RunExports exports;
+    std::string error;
+    ASSERT_TRUE(PrepareExports(options, exports, error)) << row.name << ": " << error;
+    DialogState* state = NewDialogState(nullptr);
+    ASSERT_NE(state, nullptr);
+    AttachExports(exports, *state);
+    state->outcome = RunOutcome{row.ending, 0, 0};
+    exports.log.library.loaded = row.loaded;
+    exports.log.entriesLost = row.entriesLost;
+    bool hung = false;
+    EXPECT_EQ(FinishExports(exports, *state, u"", hung, options), row.expected) << row.name;
+    DeleteDialogState(state);
+    std::FILE* written = std::fopen(file, "rb");
+    EXPECT_EQ(written, nullptr) << row.name << ": something was recorded";
+    if (written != nullptr) std::fclose(written);
+  }
 }
 
 // Several outcomes in one run: the most severe wins, in the order --help
