@@ -41,7 +41,17 @@ void HangForever() {
   for (;;) Sleep(INFINITE);
 }
 
-bool WindowIsShown(void* window) { return window != nullptr && IsWindowVisible(static_cast<HWND>(window)) != 0; }
+// Asked through the host's USER32, found at run time: the library imports
+// nothing but KERNEL32 and the C runtime, and a host without USER32 loaded
+// has no window to show.
+bool WindowIsShown(void* window) {
+  HMODULE user32 = GetModuleHandleW(L"user32.dll");
+  if (window == nullptr || user32 == nullptr) return false;
+  using IsWindowVisibleEntry = BOOL(WINAPI*)(HWND);
+  const auto isVisible = reinterpret_cast<IsWindowVisibleEntry>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "IsWindowVisible")));
+  return isVisible != nullptr && isVisible(static_cast<HWND>(window)) != 0;
+}
 
 uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
 
