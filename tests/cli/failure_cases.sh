@@ -216,12 +216,19 @@ bits=64
 other_edition=""
 [ "$mode" = wine ] && other_edition="$sim_dir/../../x86/sim/WINTAB32.DLL"
 [ "$mode" = wine-x86 ] && other_edition="$sim_dir/../../x64/sim/WINTAB32.DLL"
+other_edition_code=126
+other_edition_says="no tablet library is where programs look for it."
+if [ "$mode" = wine-x86 ]; then
+  other_edition_code=193
+  other_edition_says="a WINTAB32.DLL is there, but it is not a valid library for this $bits-bit program"
+fi
 library_rows=(
   "no library|none|126|no tablet library is where programs look for it."
   "a text file|text|193|a WINTAB32.DLL is there, but it is not a valid library for this $bits-bit program"
-  # Windows answers 193 for the other edition's library; Wine's loader
-  # passes over it and looks on, as if it were not there.
-  "the other edition's library|other-edition|126|no tablet library is where programs look for it."
+  # Windows answers 193 for the other edition's library, and so does 32-bit
+  # Wine for a 64-bit one; 64-bit Wine's loader passes over a 32-bit one
+  # and looks on, as if it were not there.
+  "the other edition's library|other-edition|$other_edition_code|$other_edition_says"
 )
 for row in "${library_rows[@]}"; do
   IFS='|' read -r name kind code says <<<"$row"
