@@ -52,6 +52,9 @@ struct BehaviourEntry {
 
 // One packet of the profile's pen script, with every field the packet
 // layout knows; a context receives the fields its lcPktData selects.
+// Its own record on purpose, not the program's DecodedPacket: the library
+// stands in for a driver and must not share the reader's idea of a packet,
+// or a mistake in one would hide in both.
 struct ScriptedPacket {
   std::optional<uint64_t> context;  // pkContext; unset: the handle of the reading context
   uint32_t status = 0;
