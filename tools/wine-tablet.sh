@@ -20,6 +20,14 @@
 #       axis ranges: x 0..25400, y 0..20320, pressure 0..2047, tilt -64..63
 #   wine-tablet.sh stop STATE_DIR
 #       stops exactly what start started, by process id
+#   wine-tablet.sh build-driver STATE_DIR
+#       builds the stub driver alone (for a machine without a compiler: the
+#       x86 build makes it on the host for the emulated x86 machine)
+#
+# Two variables serve the emulated x86 machine, where Wine is 32-bit and
+# the state directory sits on a share: PADSCOPE_TABLET_PREFIX names the
+# session's Wine prefix (default STATE_DIR/prefix), PADSCOPE_TABLET_DRIVER
+# a stub driver built beforehand (default: built into STATE_DIR/modules).
 #
 # The CTest fixture `wine_tablet` of the x64 build (tests/wine/tablet) runs
 # start and stop with STATE_DIR <build>/wine-tablet; a test that requires
@@ -38,7 +46,7 @@ readonly driver_source="$repository/tests/wine/tablet/padscopepen_drv.c"
 readonly xorg=/usr/lib/xorg/Xorg
 
 usage() {
-  echo "usage: wine-tablet.sh start|stop STATE_DIR | run STATE_DIR PROGRAM.exe [ARGUMENTS...]" \
+  echo "usage: wine-tablet.sh start|stop|build-driver STATE_DIR | run STATE_DIR PROGRAM.exe [ARGUMENTS...]" \
     "| feed STATE_DIR stylus|eraser EVENT..." >&2
   exit 2
 }
@@ -67,8 +75,15 @@ display_of_session() {
   echo ":$(cat "$state/display")"
 }
 
+readonly prefix="${PADSCOPE_TABLET_PREFIX:-$state/prefix}"
+
 build_driver() {
   local module="$state/modules/input/padscopepen_drv.so"
+  if [ -n "${PADSCOPE_TABLET_DRIVER:-}" ]; then
+    mkdir -p "$(dirname "$module")"
+    cp "$PADSCOPE_TABLET_DRIVER" "$module"
+    return 0
+  fi
   [ "$module" -nt "$driver_source" ] && return 0
   mkdir -p "$(dirname "$module")"
   # shellcheck disable=SC2046  # the flags are separate words
@@ -129,7 +144,7 @@ CONF
 stop_session() {
   local pid
   if [ -s "$state/display" ]; then
-    WINEPREFIX="$state/prefix" PADSCOPE_WINE_DISPLAY="$(display_of_session)" "$wine_run" --fixture-cleanup >/dev/null
+    WINEPREFIX="$prefix" PADSCOPE_WINE_DISPLAY="$(display_of_session)" "$wine_run" --fixture-cleanup >/dev/null
   fi
   pid="$(our_xorg_pid)"
   if [ -n "$pid" ]; then
@@ -170,8 +185,8 @@ start_session() {
   fi
   local display
   display="$(display_of_session)"
-  WINEPREFIX="$state/prefix" PADSCOPE_WINE_DISPLAY="$display" "$wine_run" --fixture-setup >/dev/null
-  echo "wine tablet: Xorg $(cat "$state/xorg.pid") on $display, prefix $state/prefix"
+  WINEPREFIX="$prefix" PADSCOPE_WINE_DISPLAY="$display" "$wine_run" --fixture-setup >/dev/null
+  echo "wine tablet: Xorg $(cat "$state/xorg.pid") on $display, prefix $prefix"
 }
 
 feed() {
@@ -194,9 +209,10 @@ case "$command" in
   run)
     [ $# -ge 1 ] || usage
     display="$(display_of_session)"
-    WINEPREFIX="$state/prefix" PADSCOPE_WINE_DISPLAY="$display" \
+    WINEPREFIX="$prefix" PADSCOPE_WINE_DISPLAY="$display" \
       WINEDLLOVERRIDES="wintab32=b${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" exec "$wine_run" "$@"
     ;;
   feed) feed "$@" ;;
+  build-driver) build_driver ;;
   *) usage ;;
 esac

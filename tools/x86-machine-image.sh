@@ -24,8 +24,13 @@ mirror="$(sed -n 's/^URIs: *\([^ ]*debian\)$/\1/p' /etc/apt/sources.list.d/debia
 [ -n "$mirror" ] || mirror=http://deb.debian.org/debian
 readonly mirror
 
-# python3 checks the JSON documents of padscope-report.
-readonly guest_packages="wine wine64 wine32:i386 xvfb xauth python3 linux-image-amd64 initramfs-tools kmod"
+# python3 checks the JSON documents of padscope-report. Xorg with its dummy
+# video driver carries the stub pen of tools/wine-tablet.sh (the module is
+# built on the host, whose Xorg is the same release and architecture), and
+# 32-bit Wine finds a tablet only through the 32-bit XInput library, which
+# it merely recommends.
+readonly guest_packages="wine wine64 wine32:i386 xvfb xauth python3 linux-image-amd64 initramfs-tools kmod
+  xserver-xorg-core xserver-xorg-video-dummy libxi6:i386"
 
 root="$out/root"
 mounted=()
@@ -133,6 +138,9 @@ set -e
 export PADSCOPE_WINE_ARCH=win32 WINEPREFIX=/root/wine-prefix-x86
 "$script_dir/wine-run.sh" --create-prefix
 test -f /root/wine-prefix-x86/.padscope-ready
+# The tablet's Wine session (tools/wine-tablet.sh) has a prefix of its own.
+WINEPREFIX=/root/wine-prefix-x86-tablet "$script_dir/wine-run.sh" --create-prefix
+test -f /root/wine-prefix-x86-tablet/.padscope-ready
 EOF
 PADSCOPE_X86_MACHINE_DIR="$out" "$script_dir/x86-machine.sh" boot "$job" --persistent 900 "$script_dir"
 rc="$(cat "$job/job.rc" 2>/dev/null || echo none)"

@@ -18,14 +18,7 @@ namespace {
 // thread, which does not pump messages while it waits.
 constexpr DWORD kHungWorkerWaitMs = 50;
 
-// The end-to-end tests in the emulated x86 machine, where the program runs
-// many times slower than on any real machine, build a variant whose
-// watchdog waits longer; the product always ticks once a second.
-#ifdef PADSCOPE_WATCHDOG_PERIOD_MS
-constexpr UINT kTimerPeriodMs = PADSCOPE_WATCHDOG_PERIOD_MS;
-#else
 constexpr UINT kTimerPeriodMs = kWatchdogPeriodMs;
-#endif
 
 HCURSOR waitCursor = nullptr;
 bool workerTerminated = false;

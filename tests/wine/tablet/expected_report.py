@@ -13,10 +13,12 @@ placeholders of tests/driver/report_normalizer.h.
   expected_report.py varying RAW1 RAW2
       the labels of the items whose answers differ between two recordings
 """
+import os
 import struct
 import sys
 
-ARCH = "x64"
+# 32-bit Wine runs the x86 edition (in the emulated x86 machine).
+ARCH = "x86" if os.environ.get("PADSCOPE_WINE_ARCH") == "win32" else "x64"
 VERSION = "2.6.1.0"
 BUFFER_BYTES = 131072
 
