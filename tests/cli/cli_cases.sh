@@ -40,6 +40,7 @@ mkdir -p "$work/jobs"
 # that no healthy step waits a watchdog period for the processor.
 case "$mode" in
   native) parallel=16 ;;
+  wine) parallel=2 ;;
   *) parallel=1 ;;
 esac
 readonly parallel
@@ -210,6 +211,24 @@ hang_case() {
 }
 background hang_case
 
+# Answers that keep coming for longer than a watchdog period: the default
+# report asks 76 rows with a size probe and a real call each, every call
+# taking 20 ms ("slow 20"), so it takes over 3 s while it moves on every
+# 20 ms. It is complete, not hung.
+slow_answers_case() {
+  local profile="$work/slow.profile" started elapsed_ms
+  printf 'base default\nslow 20\n' >"$profile"
+  started=$(date +%s%N)
+  run sim "$(host_path "$profile")" ""
+  elapsed_ms=$(( ($(date +%s%N) - started) / 1000000 ))
+  expect_status 0 "slow answers"
+  expect_golden default.txt "slow answers"
+  [ "$elapsed_ms" -ge 3000 ] || fail "slow answers: the report took ${elapsed_ms} ms, less than its answers take"
+}
+# The same watchdog in both Windows editions: the emulated x86 machine, where
+# a process costs seconds, leaves it to the x64 run.
+[ "$mode" = wine-x86 ] || background slow_answers_case
+
 # A driver stuck in its own load or release: "<hung>" on that row, and the
 # process still ends although the system's loader stays locked.
 loader_hang_case() {  # loader_hang_case attach|detach WHILE ROW
@@ -354,9 +373,11 @@ pen_flat_case() {
 }
 background pen_flat_case
 
-# Hostile drivers: each case ends with its documented exit code and the
-# lines that say what happened; the process never crashes.
-#   library|injection|options|exit code|line|line that must end the output
+# Hostile drivers, and tablets at the edges of what the check reads: each
+# case ends with its documented exit code and the lines that say what
+# happened; the process never crashes.
+#   library|injection|options|exit code|line|line that must end the output|profile
+# (the profile's lines separated by ';'; none: the default tablet)
 pen_cases=(
   "sim|WTOpenW,segv||7||$(row "WTOpenW()" "<exception>")"
   "sim|WTEnable,fpe||7|$(row "WTEnable(TRUE)" "<exception>")|$(row "Verdict" "the library failed: WTEnable(TRUE) faulted (see its row above)")"
@@ -374,15 +395,42 @@ pen_cases=(
   "sim|WTPacketsGet,segv|--no-safe-mode|6||$(row "WTPacketsGet()" "<hard exception>")"
   "no-wtinfo|||3||Error: WTInfoW() not found: the pen check needs WTInfoW, WTOpenW, WTEnable, WTPacketsGet and WTClose"
 )
+# The same code in both Windows editions: the emulated x86 machine, where a
+# process costs seconds, leaves these to the other runs.
+[ "$mode" = wine-x86 ] || pen_cases+=(
+  # A reading of three watchdog periods makes progress with every call: its
+  # time runs out, it does not hang.
+  "sim||--pen=3|0|$(row "Reading ended" "the time was up")|$(row "Cursors seen" '0 "Pressure Pen" (9)')"
+  # Names are kept to 32 units: of 40, the first 32.
+  "sim|||0||$(row "Cursors seen" '0 "ABCDEFGHIJKLMNOPQRSTUVWXYZ012345" (9)')|base default;item cursor:0 CSR_NAME text \"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd\""
+  # Only a context of exactly 212 bytes can be opened.
+  "sim|||10|$(row WTI_DEFCONTEXT "{211} ")|Error: no 212-byte default context: the pen check cannot open one|base default;item defcontext 0 fill 211 u8 0"
+  "sim|||10|$(row WTI_DEFCONTEXT "{213} ")|Error: no 212-byte default context: the pen check cannot open one|base default;patch defcontext 0 212 u8 0"
+  # lcPktData 0x1FFF without PK_CURSOR (0x0020).
+  "sim|||0||$(row "Cursors seen" "not in the packets")|base default;patch defcontext 0 104 u32 0x1FDF"
+  # A size probe of 0 means no answer: the real call, which would fault, is
+  # not made, and x has no axis to be measured against.
+  "sim|||0|$(row x "10000..13500 seen (the device gave no axis)")||base default;on device:0 DVC_X probe count=0;on device:0 DVC_X real segv"
+  # An answer of exactly the buffer's 131072 bytes is read; 2 bytes more
+  # is not, and the name reads as none.
+  "sim|||0||$(row "Cursors seen" "0 \"$(printf 'A%.0s' {1..32})\" (9)")|base default;item cursor:0 CSR_NAME fill 131072 u16 0x41"
+  "sim|||0||$(row "Cursors seen" '0 "" (9)')|base default;item cursor:0 CSR_NAME fill 131074 u16 0x41"
+)
 pen_case() {
-  local library inject options code line last
-  IFS='|' read -r library inject options code line last <<<"$1"
+  local library inject options code line last lines
+  IFS='|' read -r library inject options code line last lines <<<"$1"
+  local profile=default name="pen: $library $inject $options${lines:+ ($lines)}"
+  if [ -n "$lines" ]; then
+    profile="$work/pen-case.$BASHPID.profile"
+    tr ';' '\n' <<<"$lines" >"$profile"
+    profile="$(profile_path "$profile")"
+  fi
   # shellcheck disable=SC2086
-  run "$library" default "$inject" --pen=1 $options
-  expect_status "$code" "pen: $library $inject $options"
-  [ -z "$line" ] || has_line "$line" || fail "pen: $library $inject $options: no line '$line'"
+  run "$library" "$profile" "$inject" --pen=1 $options
+  expect_status "$code" "$name"
+  [ -z "$line" ] || has_line "$line" || fail "$name: no line '$line'"
   [ -z "$last" ] || [ "$(pen_section | tail -n 1)" = "$last"$'\r' ] ||
-    fail "pen: $library $inject $options: ends in '$(pen_section | tail -n 1)', not '$last'"
+    fail "$name: ends in '$(pen_section | tail -n 1)', not '$last'"
 }
 for case in "${pen_cases[@]}"; do background pen_case "$case"; done
 # Several outcomes: the most severe wins (5, 6, 3, 4, 7, 9, 10, 8, 11, 12,
@@ -403,7 +451,8 @@ for case in "WTPacketsGet,segv|7" "WTOpenW,fail|10" "|8"; do background preceden
 # 163 and a small share is below 25% (2047). Each row: name | lcPktData
 # (empty: the default 0x1FFF) | the pressures of the five packets | the
 # buttons of the five | exit code | the verdict ("" for none) | a line more
-# for the profile.
+# for the profile | the axis the pen moves along, x by 100 a packet (empty:
+# x; none: it stays at 100,100).
 no_packet_verdict="no packets came: was the pen moved over the tablet during the check?"
 [ "$windows" = yes ] && no_packet_verdict="no packets came to the check's hidden window: some libraries deliver packets only to a window under the pen; run the check again with --pen-window"
 verdict_cases=(
@@ -421,9 +470,15 @@ verdict_cases=(
   "no packets||||11|$no_packet_verdict"
   "packets held for a shown window||0 3000 6000 2000 0|0 1 1 1 0|11|$no_packet_verdict|packets to-shown-window"
 )
+# The pen moving along one axis alone, or not at all: the same rule in both
+# Windows editions, left to the other runs in the emulated x86 machine.
+[ "$mode" = wine-x86 ] || verdict_cases+=(
+  "pressure stuck along y alone||0 3000 3000 3000 0|0 1 1 1 0|12|pressure never changed (always 3000) while the tip touched the tablet||y"
+  "pressure constant, the pen held still||0 3000 3000 3000 0|0 1 1 1 0|0|||none"
+)
 verdict_case() {
-  local name fields pressures buttons code verdict extra p b n
-  IFS='|' read -r name fields pressures buttons code verdict extra <<<"$1"
+  local name fields pressures buttons code verdict extra axis p b n
+  IFS='|' read -r name fields pressures buttons code verdict extra axis <<<"$1"
   read -r -a p <<<"$pressures"
   read -r -a b <<<"$buttons"
   local profile="$work/verdict.$BASHPID.profile"
@@ -433,7 +488,12 @@ verdict_case() {
     [ -z "$extra" ] || echo "$extra"
     echo "packet none"
     for n in "${!p[@]}"; do
-      echo "packet time $((1000 + 10 * n)) cursor 0 x $((100 + 100 * n)) y 100 pressure ${p[n]} buttons ${b[n]}"
+      local x=$((100 + 100 * n)) y=100
+      case "$axis" in
+        y) x=100 y=$((100 + 100 * n)) ;;
+        none) x=100 ;;
+      esac
+      echo "packet time $((1000 + 10 * n)) cursor 0 x $x y $y pressure ${p[n]} buttons ${b[n]}"
     done
   } >"$profile"
   run sim "$(profile_path "$profile")" "" --pen=1
