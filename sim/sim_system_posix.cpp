@@ -1,6 +1,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -109,7 +110,7 @@ uint64_t MonotonicMilliseconds() {
 
 void PauseMilliseconds(uint32_t milliseconds) {
   timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&left, &left) != 0) {
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
   }
 }
 
