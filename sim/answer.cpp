@@ -37,6 +37,7 @@ void Misbehave(Misconduct misconduct, uint32_t raiseCode) {
 
 uint32_t AnswerQuery(uint32_t category, uint32_t index, void* output) {
   const Profile& profile = CurrentProfile().profile;
+  if (profile.answerDelayMs != 0) PauseMilliseconds(profile.answerDelayMs);
   const std::vector<uint8_t>* answer = profile.FindAnswer(category, index);
   const auto answerSize = static_cast<uint32_t>(answer == nullptr ? 0 : answer->size());
   if (output == nullptr) {

@@ -101,6 +101,7 @@ struct Profile {
   PenCallBehaviour penCalls[kPenEntryCount];
   std::vector<VersionString> versions;    // replace the library's own strings key by key
   std::vector<std::string> lackedEntryPoints;  // names from kEntryPointNames
+  uint32_t answerDelayMs = 0;  // every WTInfoW call takes this long before it answers
   bool loadHangs = false;     // loading the library never finishes
   bool releaseHangs = false;  // releasing it never finishes (Windows)
   // Packets reach a context only while the window it was opened on is shown

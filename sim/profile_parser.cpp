@@ -14,6 +14,9 @@ namespace {
 // Built-in profiles may build on each other; the depth bounds a cycle.
 constexpr int kMaxBaseDepth = 8;
 
+// A minute per answer is slower than any driver worth simulating.
+constexpr uint64_t kMaxAnswerDelayMs = 60000;
+
 struct Token {
   bool quoted = false;
   std::string word;     // the token as written (unquoted tokens)
@@ -484,6 +487,15 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
       return false;
     }
     profile.packetsOnlyToShownWindow = true;
+    return true;
+  }
+  if (directive == "slow") {
+    uint64_t milliseconds = 0;
+    if (tokens.size() != 2 || !ParseUnsigned(tokens[1].word, kMaxAnswerDelayMs, milliseconds)) {
+      error = "slow takes milliseconds up to " + std::to_string(kMaxAnswerDelayMs);
+      return false;
+    }
+    profile.answerDelayMs = static_cast<uint32_t>(milliseconds);
     return true;
   }
   if (directive == "load" || directive == "release") {

@@ -34,6 +34,9 @@ bool WindowIsShown(void* window);
 // Milliseconds of a clock that never goes back, from an arbitrary start.
 uint64_t MonotonicMilliseconds();
 
+// Lets at least `milliseconds` pass before returning.
+void PauseMilliseconds(uint32_t milliseconds);
+
 // Raises a software exception with `code`: RaiseException on Windows; on
 // posix a C++ exception of type SimulatedDriverException.
 void RaiseSoftwareException(uint32_t code);

@@ -55,6 +55,8 @@ bool WindowIsShown(void* window) {
 
 uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
 
+void PauseMilliseconds(uint32_t milliseconds) { Sleep(milliseconds); }
+
 void RaiseSoftwareException(uint32_t code) { RaiseException(code, 0, 0, nullptr); }
 
 }  // namespace sim

@@ -264,6 +264,9 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
       {"call WTClose write=2", "applies to WTPacketsGet only"},
       {"call WTPacketsGet write=4097", "write= takes a number up to 4096"},
       {"call WTEnable handle=1", "applies to WTOpenW only"},
+      {"slow", "slow takes milliseconds up to 60000"},
+      {"slow 60001", "slow takes milliseconds up to 60000"},
+      {"slow 5 ms", "slow takes milliseconds up to 60000"},
   };
   for (size_t row = 0; row < std::size(kRows); ++row) {
     sim::Profile profile;
