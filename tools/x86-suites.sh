@@ -18,9 +18,10 @@ script_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 readonly script_dir
 
 # The budget of one boot: the sum of the tests' own plus the boot itself,
-# at most half an hour.
+# at most 50 minutes (the ctest timeout of the boot is an hour): on a busy
+# host the lane, the builtin-tablet cases included, has come near half an hour.
 boot_timeout() {
-  awk '$1 == "suite" { total += $3 } END { total += 300; print total < 1800 ? total : 1800 }' "$1/suites.sh"
+  awk '$1 == "suite" { total += $3 } END { total += 300; print total < 3000 ? total : 3000 }' "$1/suites.sh"
 }
 
 run() {
