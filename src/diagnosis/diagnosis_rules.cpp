@@ -296,7 +296,7 @@ void AxisPromised(const DiagnosisInput& in, Findings& out) {
     Details rows;
     for (const auto& promise : promises) rows.push_back(promise + u" promises " + BitNames(axis.bit));
     for (const auto& row : missing) rows.push_back(row + u" has no answer, a wrong size or no range");
-    out.push_back({{axis.plain, axis.plain}, rows});
+    out.push_back({{axis.plain}, rows});
   }
 }
 
@@ -609,8 +609,8 @@ constexpr Rule kRules[] = {
      u"does the same (the report was asked first and is not affected). Tell the driver's maker.",
      SlotsStuck},
     {"axis-promised", Severity::warning,
-     u"The tablet promises @ but does not describe its range, so drawing programs cannot scale it and @ is ignored "
-     u"or wrong. Tell the driver's maker.",
+     u"The tablet promises @ but does not describe its range, so drawing programs cannot scale it and ignore it or "
+     u"get it wrong. Tell the driver's maker.",
      AxisPromised},
     {"cursor-data-beyond-device", Severity::warning,
      u"A cursor promises data that no tablet device sends (@): drawing programs that trust the cursor wait for "
@@ -700,6 +700,9 @@ std::u16string Fill(const char16_t* sentence, const Details& details) {
   return out;
 }
 
+// A finding names at most this many rows; past them, how many more.
+constexpr size_t kShownRows = 8;
+
 }  // namespace
 
 size_t LongestIdentifier() {
@@ -716,7 +719,12 @@ std::vector<Finding> Diagnose(const DiagnosisInput& input) {
   for (const Rule& rule : kRules) {
     Findings found;
     rule.check(input, found);
-    for (const Found& one : found) {
+    for (Found& one : found) {
+      if (one.rows.size() > kShownRows) {
+        const size_t more = one.rows.size() - (kShownRows - 1);
+        one.rows.resize(kShownRows - 1);
+        one.rows.push_back(Counted(more, u"more row", u"more rows"));
+      }
       findings.push_back({rule.severity, rule.identifier, Fill(rule.sentence, one.fill), one.rows});
     }
   }

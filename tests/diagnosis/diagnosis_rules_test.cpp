@@ -106,7 +106,7 @@ void AnswerAxis(AnswerLog& log, uint32_t device, uint32_t index, int32_t min, in
 // tablet, its outcome, and a system that agrees with it.
 struct TestedRun {
   static constexpr uint32_t kPacketData = 0x05E7;  // context .. y, NORMAL_PRESSURE; no Z, tangent or orientation
-  AnswerLogEntry entries[40];
+  AnswerLogEntry entries[64];
   uint8_t bytes[4096];
   AnswerLog log{};
   RunOutcome outcome{RunEnding::complete, 0, 0};
@@ -383,6 +383,15 @@ TEST(diagnosis_rules, each_rule_finds_its_case_and_passes_over_its_near_miss) {
        },
        {},
        {}},
+      {"nine cursors and the device promise Z: seven rows shown, then how many more",
+       [](TestedRun& run) {
+         AnswerU32(run.log, WTI_DEVICES, DVC_PKTDATA, TestedRun::kPacketData | 0x0200);
+         for (uint32_t cursor = 1; cursor <= 9; ++cursor) run.AddCursor(cursor, true, TestedRun::kPacketData | 0x0200);
+       },
+       {"axis-promised"},
+       {"Rows: WTI_DEVICE+0 DVC_PKTDATA promises Z; WTI_CURSOR+1 CSR_PKTDATA promises Z; WTI_CURSOR+2 CSR_PKTDATA "
+        "promises Z; WTI_CURSOR+3 CSR_PKTDATA promises Z; WTI_CURSOR+4 CSR_PKTDATA promises Z; WTI_CURSOR+5 "
+        "CSR_PKTDATA promises Z; WTI_CURSOR+6 CSR_PKTDATA promises Z; 4 more rows."}},
       {"the pressure axis's bytes found no room in the log",
        [](TestedRun& run) {
          AnswerLogEntry& axis = run.At(WTI_DEVICES, DVC_NPRESSURE);
