@@ -451,13 +451,13 @@ void TextUnterminated(const DiagnosisInput& in, Findings& out) {
 }
 
 // What a drawing program loses without each entry point after WTInfoW.
-constexpr const char16_t* kEntryPointLoss[kLoggedEntryPoints] = {
+constexpr const char* kEntryPointLoss[kLoggedEntryPoints] = {
     nullptr,
-    u"drawing programs cannot open the tablet, so the pen gives no pressure or tilt, only mouse input at best",
-    u"drawing programs cannot let go of the tablet when they close, or fail to start with it",
-    u"drawing programs cannot switch their tablet input on when their window comes to the front, so the pen may "
-    u"stop working in them",
-    u"drawing programs that collect the pen's movements get none, so strokes lose their pressure and shape",
+    "drawing programs cannot open the tablet, so the pen gives no pressure or tilt, only mouse input at best",
+    "drawing programs cannot let go of the tablet when they close, or fail to start with it",
+    "drawing programs cannot switch their tablet input on when their window comes to the front, so the pen may "
+    "stop working in them",
+    "drawing programs that collect the pen's movements get none, so strokes lose their pressure and shape",
 };
 
 void EntryPointMissing(const DiagnosisInput& in, Findings& out) {
@@ -466,7 +466,7 @@ void EntryPointMissing(const DiagnosisInput& in, Findings& out) {
   for (size_t k = 1; k < kLoggedEntryPoints; ++k) {
     if (library.entryPointFound[k]) continue;
     const std::u16string name = Text(kLoggedEntryPointNames[k]);
-    out.push_back({{name, kEntryPointLoss[k]}, {name + u"() not found"}});
+    out.push_back({{name, Text(kEntryPointLoss[k])}, {name + u"() not found"}});
   }
 }
 
@@ -566,10 +566,11 @@ void LogIncomplete(const DiagnosisInput& in, Findings& out) {
   if (!AnswerLogIsComplete(in.log)) out.push_back({{Counted(in.log.entryCount, u"step", u"steps")}, {}});
 }
 
+// Sentences are plain ASCII, kept narrow to keep the program small.
 struct Rule {
   const char* identifier;
   Severity severity;
-  const char16_t* sentence;
+  const char* sentence;
   void (*check)(const DiagnosisInput& input, Findings& findings);
 };
 
@@ -577,124 +578,124 @@ struct Rule {
 // maker" where only a new driver can help.
 constexpr Rule kRules[] = {
     {"no-library", Severity::problem,
-     u"The tablet library could not be loaded, so drawing programs find no tablet: @ Install or repair the tablet "
-     u"driver.",
+     "The tablet library could not be loaded, so drawing programs find no tablet: @ Install or repair the tablet "
+     "driver.",
      NoLibrary},
     {"no-wtinfo", Severity::problem,
-     u"The tablet library lacks the function every program asks first, so drawing programs cannot use the tablet. "
-     u"Reinstall the tablet driver; if that does not help, tell its maker.",
+     "The tablet library lacks the function every program asks first, so drawing programs cannot use the tablet. "
+     "Reinstall the tablet driver; if that does not help, tell its maker.",
      NoInfoEntry},
     {"no-interface", Severity::problem,
-     u"The tablet library says no tablet is available, so drawing programs find none. Check that the tablet is "
-     u"connected and its driver's service runs, then restart the driver or the computer.",
+     "The tablet library says no tablet is available, so drawing programs find none. Check that the tablet is "
+     "connected and its driver's service runs, then restart the driver or the computer.",
      NoInterface},
     {"no-devices", Severity::problem,
-     u"The tablet library answers but counts no tablet, so drawing programs find none. Reconnect the tablet and "
-     u"restart its driver; if that does not help, tell the driver's maker.",
+     "The tablet library answers but counts no tablet, so drawing programs find none. Reconnect the tablet and "
+     "restart its driver; if that does not help, tell the driver's maker.",
      NoDevices},
     {"no-cursors", Severity::problem,
-     u"The tablet library counts no pen or other cursor, so drawing programs get no pen input. Reconnect the tablet "
-     u"and restart its driver; if that does not help, tell the driver's maker.",
+     "The tablet library counts no pen or other cursor, so drawing programs get no pen input. Reconnect the tablet "
+     "and restart its driver; if that does not help, tell the driver's maker.",
      NoCursors},
     {"no-active-cursor", Severity::problem,
-     u"No pen or other cursor is marked active, so drawing programs may ignore the tablet. Check the pen in the "
-     u"driver's settings; if it is enabled there, tell the driver's maker.",
+     "No pen or other cursor is marked active, so drawing programs may ignore the tablet. Check the pen in the "
+     "driver's settings; if it is enabled there, tell the driver's maker.",
      NoActiveCursor},
     {"cursor-beyond-count", Severity::warning,
-     u"@ past the number of cursors the library counts, while @: drawing programs that look only at the counted ones "
-     u"miss a pen or puck, whose pressure or buttons then do not work. Tell the driver's maker.",
+     "@ past the number of cursors the library counts, while @: drawing programs that look only at the counted ones "
+     "miss a pen or puck, whose pressure or buttons then do not work. Tell the driver's maker.",
      CursorSlots},
     {"cursor-slot-failed", Severity::warning,
-     u"Asking for a cursor past the counted ones made the library @; a drawing program that looks for more cursors "
-     u"does the same (the report was asked first and is not affected). Tell the driver's maker.",
+     "Asking for a cursor past the counted ones made the library @; a drawing program that looks for more cursors "
+     "does the same (the report was asked first and is not affected). Tell the driver's maker.",
      SlotsStuck},
     {"axis-promised", Severity::warning,
-     u"The tablet promises @ but does not describe its range, so drawing programs cannot scale it and ignore it or "
-     u"get it wrong. Tell the driver's maker.",
+     "The tablet promises @ but does not describe its range, so drawing programs cannot scale it and ignore it or "
+     "get it wrong. Tell the driver's maker.",
      AxisPromised},
     {"cursor-data-beyond-device", Severity::warning,
-     u"A cursor promises data that no tablet device sends (@): drawing programs that trust the cursor wait for "
-     u"values that never come or misread the pen's packets. Tell the driver's maker.",
+     "A cursor promises data that no tablet device sends (@): drawing programs that trust the cursor wait for "
+     "values that never come or misread the pen's packets. Tell the driver's maker.",
      CursorMaskBeyondDevice},
     {"no-pressure", Severity::warning,
-     u"The tablet sends no usable pen pressure, so drawing programs draw every stroke at one strength. Check the pen's "
-     u"pressure settings in the driver, reinstall or update the driver; if that does not help, tell its maker.",
+     "The tablet sends no usable pen pressure, so drawing programs draw every stroke at one strength. Check the pen's "
+     "pressure settings in the driver, reinstall or update the driver; if that does not help, tell its maker.",
      NoPressure},
     {"no-pressure", Severity::note,
-     u"A device without pressure whose cursors are, by their own answers, no pressure devices (a finger or a puck): "
-     u"strokes made with them have one strength, as expected. Nothing to do.",
+     "A device without pressure whose cursors are, by their own answers, no pressure devices (a finger or a puck): "
+     "strokes made with them have one strength, as expected. Nothing to do.",
      NoPressureByNature},
     {"screen-mismatch", Severity::warning,
-     u"The tablet maps the pen to the area @, but the screen is @, so the cursor lands away from the pen tip or parts "
-     u"of the screen cannot be reached (often with several monitors). Set the monitor mapping in the driver's "
-     u"settings again, or restart the driver after changing monitors.",
+     "The tablet maps the pen to the area @, but the screen is @, so the cursor lands away from the pen tip or parts "
+     "of the screen cannot be reached (often with several monitors). Set the monitor mapping in the driver's "
+     "settings again, or restart the driver after changing monitors.",
      ScreenMismatch},
     {"context-device-beyond", Severity::problem,
-     u"The tablet's default settings name a device that does not exist, so drawing programs that open the tablet "
-     u"with them get no pen input or fail. Tell the driver's maker.",
+     "The tablet's default settings name a device that does not exist, so drawing programs that open the tablet "
+     "with them get no pen input or fail. Tell the driver's maker.",
      ContextDeviceBeyond},
     {"wrong-size", Severity::problem,
-     u"The library gave @ of the wrong size: drawing programs read such answers as laid out and get wrong values or "
-     u"crash. "
-     u"Tell the driver's maker.",
+     "The library gave @ of the wrong size: drawing programs read such answers as laid out and get wrong values or "
+     "crash. "
+     "Tell the driver's maker.",
      WrongSize},
     {"size-disagrees", Severity::warning,
-     u"@ got one size from the library when asked how large the answer is and another with the answer itself: "
-     u"drawing programs that make room for the first read too little or past their room. Tell the driver's maker.",
+     "@ got one size from the library when asked how large the answer is and another with the answer itself: "
+     "drawing programs that make room for the first read too little or past their room. Tell the driver's maker.",
      SizeDisagrees},
     {"probe-beyond-buffer", Severity::warning,
-     u"The library says @ larger than the 131072 bytes programs make room for, so the report could not read @, and "
-     u"drawing programs that believe it run out of memory or fail. Tell the driver's maker.",
+     "The library says @ larger than the 131072 bytes programs make room for, so the report could not read @, and "
+     "drawing programs that believe it run out of memory or fail. Tell the driver's maker.",
      ProbeBeyondBuffer},
     {"text-unterminated", Severity::warning,
-     u"@ room without an ending zero, so drawing programs that show @ read past the end: garbled names or a crash. "
-     u"Tell the driver's maker.",
+     "@ room without an ending zero, so drawing programs that show @ read past the end: garbled names or a crash. "
+     "Tell the driver's maker.",
      TextUnterminated},
     {"entry-point-missing", Severity::problem,
-     u"The tablet library has no @: @. Reinstall the tablet driver; if that does not help, tell its maker.",
+     "The tablet library has no @: @. Reinstall the tablet driver; if that does not help, tell its maker.",
      EntryPointMissing},
     {"report-full", Severity::warning,
-     u"The report ran out of room, so @ are not in it: counts this large are most likely wrong, and drawing programs "
-     u"that walk through them slow down or run out of memory. Tell the driver's maker.",
+     "The report ran out of room, so @ are not in it: counts this large are most likely wrong, and drawing programs "
+     "that walk through them slow down or run out of memory. Tell the driver's maker.",
      ReportFull},
     {"contained-faults", Severity::problem,
-     u"@ crashed inside the library (Safe Mode caught @): a drawing program that asks the same crashes. Update the "
-     u"tablet driver; if that does not help, tell its maker and send this report.",
+     "@ crashed inside the library (Safe Mode caught @): a drawing program that asks the same crashes. Update the "
+     "tablet driver; if that does not help, tell its maker and send this report.",
      ContainedFaults},
     {"hung", Severity::problem,
-     u"The library stopped answering and the test hung: a drawing program that asks the same freezes. Restart the "
-     u"tablet driver or the computer; if it happens again, tell the driver's maker and send this report.",
+     "The library stopped answering and the test hung: a drawing program that asks the same freezes. Restart the "
+     "tablet driver or the computer; if it happens again, tell the driver's maker and send this report.",
      Hung},
     {"hard-exception", Severity::problem,
-     u"@: a drawing program that asks the same crashes. Update the tablet driver; if that does not "
-     u"help, tell its maker and send this report.",
+     "@: a drawing program that asks the same crashes. Update the tablet driver; if that does not "
+     "help, tell its maker and send this report.",
      HardException},
     {"library-outside-system", Severity::warning,
-     u"The tablet library was loaded from outside the system's folders: a stray copy may stand in for the driver's "
-     u"own, and programs then see another tablet or none. Remove the copy beside the program, or reinstall the "
-     u"driver.",
+     "The tablet library was loaded from outside the system's folders: a stray copy may stand in for the driver's "
+     "own, and programs then see another tablet or none. Remove the copy beside the program, or reinstall the "
+     "driver.",
      LibraryOutside},
     {"other-edition-missing", Severity::warning,
-     u"The tablet library for programs of the other width (32- or 64-bit) is missing, so those drawing programs find "
-     u"no tablet. Reinstall the tablet driver with both editions.",
+     "The tablet library for programs of the other width (32- or 64-bit) is missing, so those drawing programs find "
+     "no tablet. Reinstall the tablet driver with both editions.",
      OtherEditionMissing},
     {"other-edition-differs", Severity::warning,
-     u"The tablet libraries for 32- and 64-bit programs come from different drivers or versions, so the same pen "
-     u"behaves differently from one drawing program to the next. Remove the old driver and reinstall the current "
-     u"one.",
+     "The tablet libraries for 32- and 64-bit programs come from different drivers or versions, so the same pen "
+     "behaves differently from one drawing program to the next. Remove the old driver and reinstall the current "
+     "one.",
      OtherEditionDiffers},
     {"log-incomplete", Severity::note,
-     u"The run was too large to keep whole (@ kept), so these findings rest on what was kept.", LogIncomplete},
+     "The run was too large to keep whole (@ kept), so these findings rest on what was kept.", LogIncomplete},
 };
 
-std::u16string Fill(const char16_t* sentence, const Details& details) {
+std::u16string Fill(const char* sentence, const Details& details) {
   std::u16string out;
   size_t next = 0;
-  for (const char16_t* c = sentence; *c != 0; ++c) {
-    if (*c == u'@' && next < details.size()) {
+  for (const char* c = sentence; *c != 0; ++c) {
+    if (*c == '@' && next < details.size()) {
       out += details[next++];
     } else {
-      out += *c;
+      out += static_cast<char16_t>(*c);
     }
   }
   return out;
