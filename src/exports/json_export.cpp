@@ -146,9 +146,14 @@ std::string ExportJson(const AnswerLog& log, const RunOutcome& outcome, bool hun
     }
     if (entry.step != LoggedStep::availability) out += ", \"real\": " + CallJson(entry.real, outcome, hung);
     if (entry.step == LoggedStep::query) {
+      // The answer is what the count says (as far as the buffer holds it);
+      // what the library wrote past its count is kept apart.
       const uint8_t* bytes = AnswerBytes(log, entry);
-      out += ", \"bytes\": " + (entry.real.state != CallState::returned ? std::string("null")
-                                                                         : HexBytes(bytes, bytes != nullptr ? entry.bytesLength : 0));
+      const uint32_t kept = bytes != nullptr ? entry.bytesLength : 0;
+      const uint32_t answer = kept < entry.real.count ? kept : entry.real.count;
+      const bool returned = entry.real.state == CallState::returned;
+      out += ", \"bytes\": " + (returned ? HexBytes(bytes, answer) : std::string("null"));
+      out += ", \"pastCount\": " + (returned && kept > answer ? HexBytes(bytes + answer, kept - answer) : std::string("null"));
     }
     const size_t begin = entry.textBegin < report.size() ? entry.textBegin : report.size();
     size_t end = entry.textEnd < report.size() ? entry.textEnd : report.size();

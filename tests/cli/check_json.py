@@ -39,23 +39,62 @@ def echoes_of(call):
     return shown
 
 
-def check_call(call, report, ending, last):
+def section_of(category):
+    """The report section a category's rows stand in, by the Wintab numbering."""
+    fixed = {1: "WTI_INTERFACE", 3: "WTI_DEFCONTEXT", 4: "WTI_DEFSYSCTX"}
+    if category in fixed:
+        return fixed[category]
+    if 100 <= category < 200:
+        return f"WTI_DEVICE+{category - 100}"
+    if category >= 200:
+        return f"WTI_CURSOR+{category - 200}"
+    return None
+
+
+HEADING = re.compile(r"\r\n(WTI_[A-Z]+(\+\d+)?)\r\n")
+
+
+def section_span(report, section):
+    """Where a section's rows stand: from its heading to the next heading;
+    the availability row (no section) stands before the first heading."""
+    if section is None:
+        first = HEADING.search(report)
+        return 0, first.start() if first else len(report)
+    heading = report.find("\r\n" + section + "\r\n")
+    if heading < 0:
+        return None
+    following = HEADING.search(report, heading + 2)
+    return heading + 2, following.start() if following else len(report)
+
+
+def check_call(call, report, ending, last, complete):
     label, text = call["row"], call["text"]
     where = f'{call.get("section") or ""} {label}'
     if call["step"] in ("availability", "query"):
-        # The row stands in its section: after the section's heading.
-        section = call.get("section")
-        heading = report.find("\r\n" + section + "\r\n") if section else 0
-        if text and (heading < 0 or report.find(row_start(label) + text, heading + 2) < 0):
+        # Every question names its category, index and section, and the
+        # section is the category's: no row is looked for anywhere else.
+        if any(key not in call for key in ("category", "index", "section")):
+            problem(f"{where}: category, index or section missing")
+            return
+        section = call["section"]
+        expected = None if call["step"] == "availability" else section_of(call["category"])
+        if call["step"] == "availability" and (call["category"], call["index"]) != (0, 0):
+            problem(f"{where}: the availability question is not category 0, index 0")
+        if section != expected:
+            problem(f"{where}: section {section!r}, but category {call['category']} stands in {expected!r}")
+        span = section_span(report, section)
+        if text and (span is None or report.find(row_start(label) + text, max(span[0] - 2, 0), span[1]) < 0):
             problem(f"{where}: no row with the text {text!r} in its section")
         echoes = [int(n) for n in re.findall(r"\{ *(\d+)\} ", text)]
         if text and echoes[: len(echoes_of(call))] != echoes_of(call):
             problem(f"{where}: echoes {echoes} but the calls returned {echoes_of(call)}")
         real = call.get("real")
         if real and real["outcome"] == "returned":
-            kept = len(call["bytes"]) // 2
-            if kept < min(real["count"], BUFFER_BYTES):
-                problem(f"{where}: {kept} bytes kept of an answer of {real['count']}")
+            # Exactly the answer: its count, as far as the buffer holds it
+            # (fewer only when the log had no room for them).
+            kept, answer = len(call["bytes"]), 2 * min(real["count"], BUFFER_BYTES)
+            if kept != answer and (complete or kept > answer):
+                problem(f"{where}: {kept} hex digits for an answer of {real['count']} bytes")
     outcomes = [call[p]["outcome"] for p in ("probe", "real") if call.get(p)]
     if "exception" in outcomes and text and not text.endswith("<exception>"):
         problem(f"{where}: a contained fault but the row reads {text!r}")
@@ -94,7 +133,7 @@ def main():
     calls = document["calls"]
     faults = 0
     for number, call in enumerate(calls):
-        check_call(call, report, ending, number == len(calls) - 1)
+        check_call(call, report, ending, number == len(calls) - 1, document["logComplete"])
         faults += sum(1 for p in ("probe", "real") if call.get(p) and call[p]["outcome"] == "exception")
     if faults != document["containedFaults"]:
         problem(f"{faults} calls faulted, containedFaults says {document['containedFaults']}")
