@@ -4,11 +4,16 @@ carries and the process's exit status, with rules of its own: every call's
 counts are the size echoes "{%3u} " of its row, every row stands in its
 section, a fault reads "<exception>", the ending is how the text ends.
 
-    check_json.py DOCUMENT EXIT_STATUS REPORT_OUT
+    check_json.py DOCUMENT EXIT_STATUS REPORT_OUT [TEXT_RUN TEXT_REPORT_OUT]
 
 Writes the document's report text to REPORT_OUT (UTF-8, as padscope-report
-writes it) so that the caller can compare it with a text run. Prints one
-line per problem and exits 1 when there is any.
+writes it) so that the caller can compare it with a text run. With
+TEXT_RUN (the output of the same run without --json, with --diagnose or
+--pen) the document's findings and pen check must be the text's: each
+finding's line, every packet's columns, the packets read, how the reading
+ended and the verdict; the text's report (what stands before the findings
+and the pen check) goes to TEXT_REPORT_OUT. Prints one line per problem and
+exits 1 when there is any.
 """
 import json
 import re
@@ -16,6 +21,7 @@ import sys
 
 BUFFER_BYTES = 131072
 ENDINGS = {"complete", "noLibrary", "noInfoEntry", "probeZero", "probeFaulted", "hung", "hardException"}
+SEVERITY_ORDER = [1, 5, 6, 3, 4, 7, 9, 10, 8, 11, 12, 0]
 EXIT_CODES = {"noLibrary": 3, "noInfoEntry": 3, "probeZero": 4, "probeFaulted": 7, "hung": 5, "hardException": 6}
 
 problems = []
@@ -108,6 +114,94 @@ def check_call(call, report, ending, last, complete):
                 problem(f"{where}: a call ended {unreturned} but the run ended {ending}")
 
 
+SEVERITIES = ("problem", "warning", "note")
+# How the text says the reading ended, by the document's "end".
+READING_ENDS = {"timeUp": "the time was up", "stopped": "at Ctrl+C", "fault": "at the fault above",
+                "brokenAnswer": "at the answer above", "windowClosed": "when its window was closed or Escape pressed"}
+# The packet columns of the text, in order, by the document's names.
+PACKET_COLUMNS = ("time", "cursor", "buttons", "x", "y", "normalPressure", "orientation")
+
+
+def text_row(lines, label):
+    for line in lines:
+        if line.startswith(label.ljust(30) + " "):
+            return line[31:]
+    return None
+
+
+def check_findings(findings, lines):
+    """The text's "Diagnosis" section: one line per finding, severity,
+    identifier and its sentence with its rows, then the counts."""
+    if "Diagnosis" not in lines:
+        problem("findings in the document, but the text run has no Diagnosis section")
+        return
+    shown = lines[lines.index("Diagnosis") + 1:]
+    shown = [line for line in shown if line.split(" ", 1)[0] in SEVERITIES]
+    if len(shown) != len(findings):
+        problem(f"{len(findings)} findings, the text shows {len(shown)}")
+    for finding, line in zip(findings, shown):
+        text = finding["sentence"] + ("" if not finding["rows"] else " Rows: " + "; ".join(finding["rows"]) + ".")
+        if finding["severity"] not in SEVERITIES or not finding["sentence"].endswith("."):
+            problem(f"{finding['identifier']}: severity {finding['severity']!r}, sentence {finding['sentence']!r}")
+        if line.split() [:2] != [finding["severity"], finding["identifier"]] or not line.endswith(" " + text):
+            problem(f"finding {finding['identifier']}: the text shows {line!r}")
+
+
+def check_pen(pen, lines):
+    """The text's "PEN CHECK" section: the packet lines, the packets read,
+    how the reading ended and the verdict."""
+    if "PEN CHECK" not in lines:
+        problem("a pen check in the document, but none in the text run")
+        return
+    shown = lines[lines.index("PEN CHECK"):]
+    rows = [line.split() for line in shown if re.fullmatch(r" *\d+( +(0x[0-9a-f]{8}|-?\d+))* *", line)]
+    packets = pen["packets"]
+    if len(rows) != len(packets):
+        problem(f"{len(packets)} packets, the text shows {len(rows)}")
+    for number, (packet, row) in enumerate(zip(packets, rows)):
+        values = []
+        for name in PACKET_COLUMNS:
+            if name == "buttons" and name in packet:
+                values.append(f"0x{packet[name]:08x}")
+            elif name == "orientation" and name in packet:
+                values += [str(v) for v in packet[name]]
+            elif name in packet:
+                values.append(str(packet[name]))
+        if values != row:
+            problem(f"packet {number}: {values} in the document, {row} in the text")
+    summary = pen["summary"]
+    read = text_row(shown, "Packets read")
+    if (summary is None) != (read is None) or (summary is not None and str(summary["packets"]) != read):
+        problem(f"packets read: {summary and summary['packets']} in the document, {read} in the text")
+    ends = [c["end"] for c in pen["calls"] if c["event"] == "readingEnded"]
+    ended = text_row(shown, "Reading ended")
+    if [READING_ENDS[e] for e in ends] != ([ended] if ended else []):
+        problem(f"reading ended {ends} in the document, {ended!r} in the text")
+    verdict = text_row(shown, "Verdict")
+    if (pen["verdict"] in (None, "none")) != (verdict is None):
+        problem(f"verdict {pen['verdict']!r} in the document, {verdict!r} in the text")
+
+
+def check_text_run(document, text_path, text_report_out):
+    with open(text_path, "rb") as file:
+        text = file.read().decode("utf-8")
+    lines = text.replace("\r\n", "\n").split("\n")
+    # The report ends in CR LF; the findings start with an empty line, the
+    # pen check with one of its own.
+    ends = [text.find(marker) + skip for marker, skip in (("\r\nDiagnosis\r\n", 0), ("\r\n\r\nPEN CHECK\r\n", 2))
+            if marker in text]
+    with open(text_report_out, "wb") as file:
+        file.write(text[: min(ends) if ends else len(text)].encode("utf-8"))
+    if "findings" in document:
+        check_findings(document["findings"], lines)
+    elif "Diagnosis" in lines:
+        problem("the text run has findings, the document none")
+    if "pen" in document:
+        check_pen(document["pen"], lines)
+    elif "PEN CHECK" in lines:
+        problem("the text run has a pen check, the document none")
+
+
 def main():
     document_path, status, report_out = sys.argv[1], int(sys.argv[2]), sys.argv[3]
     with open(document_path, "rb") as file:
@@ -120,6 +214,12 @@ def main():
     if ending not in ENDINGS:
         problem(f"unknown ending {ending!r}")
     expected = EXIT_CODES.get(ending, 7 if document["containedFaults"] else 0)
+    # A problem among the findings of a complete report gives 8; the pen
+    # check's own code counts too, the most severe winning.
+    if expected == 0 and any(f["severity"] == "problem" for f in document.get("findings", [])):
+        expected = 8
+    if "pen" in document:
+        expected = min(expected, document["pen"]["exitCode"], key=SEVERITY_ORDER.index)
     if document["exitCode"] != expected or status != expected:
         problem(f"ending {ending}, {document['containedFaults']} faults: exit code {document['exitCode']}, "
                 f"process {status}, expected {expected}")
@@ -157,6 +257,9 @@ def main():
     elif ending == "noLibrary" and library["loadError"] is not None:
         if f"(GetLastError()={library['loadError']})" not in report:
             problem("the load error is not in the error line")
+
+    if len(sys.argv) > 5:
+        check_text_run(document, sys.argv[4], sys.argv[5])
 
     for line in problems:
         print("json:", line)

@@ -458,17 +458,20 @@ RECORD_LOADER_HANG=attach round_trip load-hang default ""  # the replay hangs fr
 [ "$windows" = yes ] && RECORD_LOADER_HANG=detach round_trip release-hang default ""  # posix has no release to hang in
 
 # --json: one document, parsed by a real JSON parser and checked against the
-# report it carries and against the text report of a run of the same tablet.
+# report it carries and against the text run of the same tablet: its report,
+# its exit code, and with --diagnose or --pen its findings and pen check.
 json_case() {  # json_case NAME LIBRARY PROFILE INJECT [OPTIONS...]
   local name="$1" library="$2" profile="$3" inject="$4"
   shift 4
   run "$library" "$profile" "$inject" "$@"
   cp "$out" "$work/text.out"
+  local text_status=$status
   run "$library" "$profile" "$inject" "$@" --json
   cp "$out" "$work/$name.json"
-  python3 "$here/check_json.py" "$work/$name.json" "$status" "$work/json-report.out" ||
-    fail "--json $name: the document does not match its run"
-  cmp -s <(normalized "$work/text.out") <(normalized "$work/json-report.out") ||
+  [ "$status" = "$text_status" ] || fail "--json $name: exit code $status, the text run's $text_status"
+  python3 "$here/check_json.py" "$work/$name.json" "$status" "$work/json-report.out" \
+    "$work/text.out" "$work/text-report.out" || fail "--json $name: the document does not match its run"
+  cmp -s <(normalized "$work/text-report.out") <(normalized "$work/json-report.out") ||
     fail "--json $name: its report differs from the text run's"
 }
 json_case default sim default ""
@@ -481,6 +484,11 @@ if [ "$mode" = native ]; then
   json_case no-wtinfo no-wtinfo default ""
   json_case unguarded sim default "1,4,probe,segv" --no-safe-mode
 fi
+# With the findings and the pen check: the default stroke and its two
+# warnings; zero-counts' problems (8); a pen call that faults (7).
+json_case diagnose-pen sim default "" --diagnose --pen=1
+json_case diagnose-problems sim zero-counts "" --diagnose --pen=1
+[ "$mode" = wine-x86 ] || json_case pen-fault sim default "WTPacketsGet,segv" --pen=1
 
 # A recording is complete or absent: nothing to record (no library) leaves
 # an existing FILE as it was, and no temporary file behind.
@@ -492,7 +500,7 @@ ls "$work" | grep -q partial && fail "--record: a temporary file was left behind
 
 # Options that conflict, or a FILE that cannot be written: one line, exit
 # code 2, nothing run.
-for bad in "--json --utf16" "--json --pen=1" "--record" "--record $(host_path "$work/a") --record $(host_path "$work/b")" \
+for bad in "--json --utf16" "--record" "--record $(host_path "$work/a") --record $(host_path "$work/b")" \
            "--record $(host_path "$work/no-such-folder/x.profile")" "--record $(host_path "$work")"; do
   # shellcheck disable=SC2086
   run sim default "" $bad
@@ -693,8 +701,6 @@ else
   [ "$editions" -eq "$expected_editions" ] ||
     fail "--diagnose: $editions findings about the other edition, expected $expected_editions"
 fi
-run sim default "" --diagnose --json
-expect_status 2 "--diagnose with --json"
 
 # The command line.
 run sim default "" --safe
