@@ -154,6 +154,12 @@ struct TestedRun {
     Answer(log, WTI_DEVICES + device, DVC_ORIENTATION, nullptr, 0);
   }
 
+  // Device 0 and cursor 0 without NORMAL_PRESSURE (0x01E7: context .. y).
+  void WithoutPressure() {
+    AnswerU32(log, WTI_DEVICES, DVC_PKTDATA, 0x01E7);
+    AnswerU32(log, WTI_CURSORS, CSR_PKTDATA, 0x01E7);
+  }
+
   void AddCursor(uint32_t cursor, bool active, uint32_t packetData) {
     Answer(log, WTI_CURSORS + cursor, CSR_NAME, u"Pen", 8);
     AnswerU32(log, WTI_CURSORS + cursor, CSR_ACTIVE, active ? 1 : 0);
@@ -185,6 +191,13 @@ struct TestedRun {
   // The run stopped in this row: the steps after it were never made.
   void EndAt(uint32_t category, uint32_t index) {
     log.entryCount = static_cast<uint32_t>(&At(category, index) - entries) + 1;
+  }
+
+  // A fault escaped every guard in this row's real call and ended the run.
+  void FaultEscapedAt(uint32_t category, uint32_t index) {
+    At(category, index).real = CallRecord{CallState::underway, 0, 0};
+    EndAt(category, index);
+    outcome = RunOutcome{RunEnding::hardException, 0, 0xC0000005u};
   }
 
   // A run that stopped at its load, as a new log.
@@ -441,8 +454,7 @@ TEST(diagnosis_rules, each_rule_finds_its_case_and_passes_over_its_near_miss) {
       // cursors, a note when none of them is a pressure device.
       {"a device without NORMAL_PRESSURE whose cursor describes a pressure curve",
        [](TestedRun& run) {
-         AnswerU32(run.log, WTI_DEVICES, DVC_PKTDATA, 0x01E7);
-         AnswerU32(run.log, WTI_CURSORS, CSR_PKTDATA, 0x01E7);
+         run.WithoutPressure();
          const uint32_t curve[2] = {0, 1023};
          Answer(run.log, WTI_CURSORS, CSR_NPRESPONSE, curve, sizeof(curve));
        },
@@ -451,8 +463,7 @@ TEST(diagnosis_rules, each_rule_finds_its_case_and_passes_over_its_near_miss) {
         "WTI_CURSOR+0 CSR_PKTDATA fits it, and the cursor describes pressure."}},
       {"a device without NORMAL_PRESSURE whose cursor has a pressure button",
        [](TestedRun& run) {
-         AnswerU32(run.log, WTI_DEVICES, DVC_PKTDATA, 0x01E7);
-         AnswerU32(run.log, WTI_CURSORS, CSR_PKTDATA, 0x01E7);
+         run.WithoutPressure();
          const uint8_t marks[2] = {0, 1};
          Answer(run.log, WTI_CURSORS, CSR_NPBTNMARKS, marks, sizeof(marks));
        },
@@ -464,8 +475,7 @@ TEST(diagnosis_rules, each_rule_finds_its_case_and_passes_over_its_near_miss) {
        {"Rows: WTI_DEVICE+0 DVC_PKTDATA has no NORMAL_PRESSURE."}},
       {"a touch device: its only cursor is no pressure device",
        [](TestedRun& run) {
-         AnswerU32(run.log, WTI_DEVICES, DVC_PKTDATA, 0x01E7);
-         AnswerU32(run.log, WTI_CURSORS, CSR_PKTDATA, 0x01E7);
+         run.WithoutPressure();
          Answer(run.log, WTI_CURSORS, CSR_NPBTNMARKS, nullptr, 0);
          Answer(run.log, WTI_CURSORS, CSR_NPRESPONSE, nullptr, 0);
        },
@@ -532,27 +542,21 @@ TEST(diagnosis_rules, each_rule_finds_its_case_and_passes_over_its_near_miss) {
        {"Rows: the step after WTI_CURSOR+0 CSR_PKTDATA: no call into the library."}},
       {"a fault escaped Safe Mode",
        [](TestedRun& run) {
-         run.At(WTI_CURSORS, CSR_PKTDATA).real = CallRecord{CallState::underway, 0, 0};
-         run.EndAt(WTI_CURSORS, CSR_PKTDATA);
-         run.outcome = RunOutcome{RunEnding::hardException, 0, 0xC0000005u};
+         run.FaultEscapedAt(WTI_CURSORS, CSR_PKTDATA);
        },
        {"hard-exception"},
        {"A fault inside the library escaped Safe Mode and ended the report:",
         "Rows: WTI_CURSOR+0 CSR_PKTDATA: the real call never returned."}},
       {"a fault with Safe Mode off",
        [](TestedRun& run) {
-         run.At(WTI_CURSORS, CSR_PKTDATA).real = CallRecord{CallState::underway, 0, 0};
-         run.EndAt(WTI_CURSORS, CSR_PKTDATA);
-         run.outcome = RunOutcome{RunEnding::hardException, 0, 0xC0000005u};
+         run.FaultEscapedAt(WTI_CURSORS, CSR_PKTDATA);
          run.safeMode = false;
        },
        {"hard-exception"},
        {"A fault inside the library ended the report (Safe Mode was off, so nothing caught it):"}},
       {"near miss: the watchdog ended the run first",
        [](TestedRun& run) {
-         run.At(WTI_CURSORS, CSR_PKTDATA).real = CallRecord{CallState::underway, 0, 0};
-         run.EndAt(WTI_CURSORS, CSR_PKTDATA);
-         run.outcome = RunOutcome{RunEnding::hardException, 0, 0xC0000005u};
+         run.FaultEscapedAt(WTI_CURSORS, CSR_PKTDATA);
          run.hung = true;
        },
        {"hung"},
