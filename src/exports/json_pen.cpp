@@ -3,6 +3,8 @@
 #include "exports/json_text.h"
 #include "wintab/wintab_binding.h"
 
+// Written by appending to one string, value by value: the pen check can
+// read thousands of packets, and the console program is kept small.
 namespace {
 
 using namespace wintab;
@@ -18,22 +20,64 @@ const char* const kVerdictNames[] = {"none",           "libraryFaulted", "librar
                                      "pressureZero",   "pressureFixed",  "tipNotReleased",    "lowPressureRange"};
 const char* const kReadingEnds[] = {"timeUp", "stopped", "fault", "brokenAnswer", "windowClosed"};
 
-std::string Number(int64_t value) { return std::to_string(value); }
+void Number(std::string& out, int64_t value) {
+  char digits[24];
+  size_t n = 0;
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) out += '-';
+  while (n > 0) out += digits[--n];
+}
 
-// ", \"name\": value"
-void Add(std::string& out, const char* name, const std::string& value) {
+// ", \"name\": "
+void Key(std::string& out, const char* name) {
   out += ", \"";
   out += name;
   out += "\": ";
-  out += value;
+}
+
+void Word(std::string& out, const char* name, const char* word) {
+  Key(out, name);
+  out += '"';
+  out += word;
+  out += '"';
+}
+
+void Flag(std::string& out, const char* name, bool value) {
+  Key(out, name);
+  out += value ? "true" : "false";
+}
+
+void Field(std::string& out, const char* name, int64_t value) {
+  Key(out, name);
+  Number(out, value);
+}
+
+// [a, b] or [a, b, c]
+void Numbers(std::string& out, const int32_t* values, int count) {
+  out += '[';
+  for (int k = 0; k < count; ++k) {
+    if (k != 0) out += ", ";
+    Number(out, values[k]);
+  }
+  out += ']';
 }
 
 // [low, high] of a field the packets carry, null otherwise.
-std::string Range(const PenSession& session, uint32_t field, int64_t low, int64_t high) {
-  return PenPacketsCarry(session, field) ? "[" + Number(low) + ", " + Number(high) + "]" : std::string("null");
+void Range(std::string& out, const PenSession& session, const char* name, uint32_t field, int32_t low, int32_t high) {
+  Key(out, name);
+  const int32_t range[2] = {low, high};
+  if (PenPacketsCarry(session, field)) {
+    Numbers(out, range, 2);
+  } else {
+    out += "null";
+  }
 }
 
-std::string PacketJson(const PenSession& session, const DecodedPacket& packet) {
+void Packet(std::string& out, const PenSession& session, const DecodedPacket& packet) {
   const struct {
     uint32_t field;
     const char* name;
@@ -51,54 +95,68 @@ std::string PacketJson(const PenSession& session, const DecodedPacket& packet) {
       {PK_NORMAL_PRESSURE, "normalPressure", packet.normalPressure},
       {PK_TANGENT_PRESSURE, "tangentPressure", packet.tangentPressure},
   };
-  std::string out = "{\"context\": " + Number(static_cast<int64_t>(packet.context));
+  out += "{\"context\": ";
+  Number(out, static_cast<int64_t>(packet.context));
   for (const auto& field : fields) {
-    if (PenPacketsCarry(session, field.field)) Add(out, field.name, Number(field.value));
+    if (PenPacketsCarry(session, field.field)) Field(out, field.name, field.value);
   }
-  const struct {
-    uint32_t field;
-    const char* name;
-    const int32_t* values;
-  } triples[] = {{PK_ORIENTATION, "orientation", packet.orientation}, {PK_ROTATION, "rotation", packet.rotation}};
-  for (const auto& triple : triples) {
-    if (!PenPacketsCarry(session, triple.field)) continue;
-    Add(out, triple.name,
-        "[" + Number(triple.values[0]) + ", " + Number(triple.values[1]) + ", " + Number(triple.values[2]) + "]");
+  if (PenPacketsCarry(session, PK_ORIENTATION)) {
+    Key(out, "orientation");
+    Numbers(out, packet.orientation, 3);
   }
-  return out + "}";
+  if (PenPacketsCarry(session, PK_ROTATION)) {
+    Key(out, "rotation");
+    Numbers(out, packet.rotation, 3);
+  }
+  out += '}';
 }
 
-std::string SummaryJson(const PenSession& session) {
+void Summary(std::string& out, const PenSession& session) {
   const PenTally& tally = session.tally;
   const uint32_t fields = session.layout.fields;
   const ContactTally& contact = ContactOf(tally, fields);
-  std::string out = "{\"packets\": " + Number(tally.packets);
-  Add(out, "x", Range(session, PK_X, tally.xMin, tally.xMax));
-  Add(out, "y", Range(session, PK_Y, tally.yMin, tally.yMax));
-  Add(out, "pressure", Range(session, PK_NORMAL_PRESSURE, tally.pressureMin, tally.pressureMax));
-  Add(out, "azimuth", Range(session, PK_ORIENTATION, tally.azimuthMin, tally.azimuthMax));
-  Add(out, "altitude", Range(session, PK_ORIENTATION, tally.altitudeMin, tally.altitudeMax));
-  Add(out, "buttonsSeen", PenPacketsCarry(session, PK_BUTTONS) ? JsonHex32(tally.buttonsSeen) : "null");
-  Add(out, "contactBy", ContactByTipButton(tally, fields) ? "\"tipButton\"" : "\"pressure\"");
-  Add(out, "contactPackets", Number(contact.contactPackets));
-  Add(out, "hoverPackets", Number(contact.hoverPackets));
-  Add(out, "pressureInContact", Range(session, PK_NORMAL_PRESSURE, contact.pressureMin, contact.pressureMax));
-  Add(out, "reportRate", tally.gapCount != 0 ? Number(ReportRate(tally)) : "null");
-  Add(out, "medianGap", tally.gapCount != 0 ? Number(MedianGap(tally)) : "null");
-  Add(out, "largestGap", tally.gapCount != 0 ? Number(tally.largestGap) : "null");
-  std::string cursors = "null";
-  if (PenPacketsCarry(session, PK_CURSOR)) {
-    cursors = "[";
-    for (uint32_t k = 0; k < tally.cursorCount; ++k) {
-      cursors += k == 0 ? "{\"cursor\": " : ", {\"cursor\": ";
-      cursors += Number(tally.cursors[k]) + ", \"name\": " + JsonString(session.cursorNames[k]) +
-                 ", \"packets\": " + Number(tally.cursorPackets[k]) + "}";
+  out = "{\"packets\": ";
+  Number(out, tally.packets);
+  Range(out, session, "x", PK_X, tally.xMin, tally.xMax);
+  Range(out, session, "y", PK_Y, tally.yMin, tally.yMax);
+  Range(out, session, "pressure", PK_NORMAL_PRESSURE, static_cast<int32_t>(tally.pressureMin),
+        static_cast<int32_t>(tally.pressureMax));
+  Range(out, session, "azimuth", PK_ORIENTATION, tally.azimuthMin, tally.azimuthMax);
+  Range(out, session, "altitude", PK_ORIENTATION, tally.altitudeMin, tally.altitudeMax);
+  Key(out, "buttonsSeen");
+  out += PenPacketsCarry(session, PK_BUTTONS) ? JsonHex32(tally.buttonsSeen) : "null";
+  Word(out, "contactBy", ContactByTipButton(tally, fields) ? "tipButton" : "pressure");
+  Field(out, "contactPackets", contact.contactPackets);
+  Field(out, "hoverPackets", contact.hoverPackets);
+  Range(out, session, "pressureInContact", PK_NORMAL_PRESSURE, static_cast<int32_t>(contact.pressureMin),
+        static_cast<int32_t>(contact.pressureMax));
+  const int64_t gaps[3] = {ReportRate(tally), MedianGap(tally), tally.largestGap};
+  const char* const gapNames[3] = {"reportRate", "medianGap", "largestGap"};
+  for (int k = 0; k < 3; ++k) {
+    Key(out, gapNames[k]);
+    if (tally.gapCount != 0) {
+      Number(out, gaps[k]);
+    } else {
+      out += "null";
     }
-    cursors += "]";
   }
-  Add(out, "cursors", cursors);
-  Add(out, "otherCursorPackets", Number(tally.otherCursorPackets));
-  return out + "}";
+  Key(out, "cursors");
+  if (PenPacketsCarry(session, PK_CURSOR)) {
+    out += '[';
+    for (uint32_t k = 0; k < tally.cursorCount; ++k) {
+      out += k == 0 ? "{\"cursor\": " : ", {\"cursor\": ";
+      Number(out, tally.cursors[k]);
+      Key(out, "name");
+      out += JsonString(session.cursorNames[k]);
+      Field(out, "packets", tally.cursorPackets[k]);
+      out += '}';
+    }
+    out += ']';
+  } else {
+    out += "null";
+  }
+  Field(out, "otherCursorPackets", tally.otherCursorPackets);
+  out += '}';
 }
 
 }  // namespace
@@ -107,61 +165,86 @@ void WritePenJsonEvent(void* context, const PenSession& session, const PenEvent&
   PenJson& pen = *static_cast<PenJson*>(context);
   if (event.kind == PenEventKind::packet) {
     pen.packets += pen.packets.empty() ? "\n      " : ",\n      ";
-    pen.packets += PacketJson(session, *event.packet);
+    Packet(pen.packets, session, *event.packet);
     return;
   }
   if (event.kind == PenEventKind::summary) {
-    pen.summary = SummaryJson(session);
+    Summary(pen.summary, session);
     pen.verdict = kVerdictNames[static_cast<int>(session.verdict)];
     return;
   }
   std::string& out = pen.calls;
   out += out.empty() ? "\n      {\"event\": \"" : ",\n      {\"event\": \"";
   out += kEventNames[static_cast<int>(event.kind)];
-  out += "\"";
-  if (event.call != nullptr) Add(out, "call", JsonString(event.call));
+  out += '"';
+  if (event.call != nullptr) {
+    Key(out, "call");
+    out += JsonString(event.call);
+  }
   switch (event.kind) {
     case PenEventKind::libraryNotLoaded:
-    case PenEventKind::noDefaultContext: Add(out, "value", Number(event.value)); break;
-    case PenEventKind::entryPointsMissing: {
-      std::string names = "[";
+    case PenEventKind::noDefaultContext: Field(out, "value", event.value); break;
+    case PenEventKind::entryPointsMissing:
+      Key(out, "missing");
+      out += '[';
       for (size_t k = 0; k < kPenEntryPoints; ++k) {
         if ((event.value & (1u << k)) == 0) continue;
-        if (names.size() > 1) names += ", ";
-        names += JsonString(kPenEntryPointNames[k]);
+        if (out.back() != '[') out += ", ";
+        out += JsonString(kPenEntryPointNames[k]);
       }
-      Add(out, "missing", names + "]");
+      out += ']';
       break;
-    }
     case PenEventKind::contextRead:
-      Add(out, "value", Number(event.value));
-      Add(out, "lcDevice", Number(session.logContext->lcDevice));
-      Add(out, "lcPktData", JsonHex32(session.logContext->lcPktData));
+      Field(out, "value", event.value);
+      Field(out, "lcDevice", session.logContext->lcDevice);
+      Key(out, "lcPktData");
+      out += JsonHex32(session.logContext->lcPktData);
       break;
-    case PenEventKind::unknownFieldsDropped: Add(out, "value", JsonHex32(event.value)); break;
-    case PenEventKind::contextOpened: Add(out, "opened", session.context != nullptr ? "true" : "false"); break;
+    case PenEventKind::unknownFieldsDropped:
+      Key(out, "value");
+      out += JsonHex32(event.value);
+      break;
+    case PenEventKind::contextOpened: Flag(out, "opened", session.context != nullptr); break;
     case PenEventKind::enabled:
     case PenEventKind::brokenCount:
-    case PenEventKind::closed: Add(out, "answer", Number(event.answer)); break;
+    case PenEventKind::closed: Field(out, "answer", event.answer); break;
     case PenEventKind::proximity:
-      Add(out, "entering", event.entering ? "true" : "false");
-      Add(out, "cursor", event.cursorKnown ? Number(event.cursor) : "null");
-      Add(out, "fromMessage", event.fromMessage ? "true" : "false");
+      Flag(out, "entering", event.entering);
+      Key(out, "cursor");
+      if (event.cursorKnown) {
+        Number(out, event.cursor);
+      } else {
+        out += "null";
+      }
+      Flag(out, "fromMessage", event.fromMessage);
       break;
-    case PenEventKind::readingEnded:
-      Add(out, "end", std::string("\"") + kReadingEnds[static_cast<int>(event.readingEnd)] + "\"");
-      break;
+    case PenEventKind::readingEnded: Word(out, "end", kReadingEnds[static_cast<int>(event.readingEnd)]); break;
     default: break;
   }
-  out += "}";
+  out += '}';
 }
 
 std::string PenMember(const PenJson& pen, int exitCode, bool hung) {
-  std::string out = "  \"pen\": {\"calls\": [" + pen.calls + (pen.calls.empty() ? "]" : "\n    ]");
-  out += ",\n    \"packets\": [" + pen.packets + (pen.packets.empty() ? "]" : "\n    ]");
-  out += ",\n    \"summary\": " + pen.summary;
-  out += ",\n    \"verdict\": " + (pen.verdict != nullptr ? std::string("\"") + pen.verdict + "\"" : std::string("null"));
-  out += std::string(",\n    \"hung\": ") + (hung ? "true" : "false");
-  out += ",\n    \"exitCode\": " + std::to_string(exitCode) + "},\n";
+  std::string out = "  \"pen\": {\"calls\": [";
+  out += pen.calls;
+  out += pen.calls.empty() ? "]" : "\n    ]";
+  out += ",\n    \"packets\": [";
+  out += pen.packets;
+  out += pen.packets.empty() ? "]" : "\n    ]";
+  out += ",\n    \"summary\": ";
+  out += pen.summary;
+  out += ",\n    \"verdict\": ";
+  if (pen.verdict != nullptr) {
+    out += '"';
+    out += pen.verdict;
+    out += '"';
+  } else {
+    out += "null";
+  }
+  out += ",\n    \"hung\": ";
+  out += hung ? "true" : "false";
+  out += ",\n    \"exitCode\": ";
+  Number(out, exitCode);
+  out += "},\n";
   return out;
 }
