@@ -101,6 +101,12 @@ def check_call(call, report, ending, last, complete):
             kept, answer = len(call["bytes"]), 2 * min(real["count"], BUFFER_BYTES)
             if kept != answer and (complete or kept > answer):
                 problem(f"{where}: {kept} hex digits for an answer of {real['count']} bytes")
+            # What the library wrote past its count ends in a nonzero byte.
+            past = call["pastCount"]
+            if past is not None and (not past or past[-2:] == "00" or len(past) % 2):
+                problem(f"{where}: pastCount {past!r} is not bytes ending in a nonzero one")
+        elif call["step"] == "query" and call["pastCount"] is not None:
+            problem(f"{where}: pastCount for a real call that did not return")
     outcomes = [call[p]["outcome"] for p in ("probe", "real") if call.get(p)]
     if "exception" in outcomes and text and not text.endswith("<exception>"):
         problem(f"{where}: a contained fault but the row reads {text!r}")

@@ -483,6 +483,13 @@ if [ "$mode" = native ]; then
   json_case probe-zero sim no-tablet ""
   json_case no-wtinfo no-wtinfo default ""
   json_case unguarded sim default "1,4,probe,segv" --no-safe-mode
+  # DVC_NAME writes 46 bytes and says 4: 4 bytes of answer, the rest past its count.
+  json_case undercount sim capacity-undercount ""
+  python3 -c 'import json, sys
+calls = [c for c in json.load(open(sys.argv[1]))["calls"] if c.get("section") == "WTI_DEVICE+0" and c["row"] == "DVC_NAME"]
+name = "Simulated Pen Tablet M".encode("utf-16-le").hex()
+sys.exit(not (calls and calls[0]["bytes"] == name[:8] and name[8:].startswith(calls[0]["pastCount"][:40])))' \
+    "$work/undercount.json" || fail "--json undercount: DVC_NAME not 4 bytes of answer and the rest past its count"
 fi
 # With the findings and the pen check: the default stroke and its two
 # warnings; zero-counts' problems (8); a pen call that faults (7).
