@@ -140,7 +140,7 @@ bool IsPressureCursor(const AnswerLog& log, uint32_t cursor) {
 }
 
 // The cursors that can belong to a device without pressure: those whose
-// packet data the device's cover. Null when none is known.
+// packet data the device's cover (none when no CSR_PKTDATA is known).
 std::vector<uint32_t> CursorsWithin(const AnswerLog& log, uint32_t deviceMask) {
   std::vector<uint32_t> cursors;
   for (const uint32_t cursor : Numbers(log, WTI_CURSORS, 0xFFFFFFFFu)) {
