@@ -4,6 +4,8 @@
 // detail the check gives) and its check, which also names the rows the
 // finding rests on. Adding a rule is adding a row.
 #include <cstring>
+#include <initializer_list>
+#include <string_view>
 
 #include "diagnosis/diagnosis.h"
 #include "diagnosis/load_error.h"
@@ -30,10 +32,17 @@ std::u16string Text(const std::string& ascii) {
   for (const char c : ascii) out += static_cast<char16_t>(static_cast<unsigned char>(c));
   return out;
 }
+// The pieces one after the other, in one string.
+std::u16string Cat(std::initializer_list<std::u16string_view> pieces) {
+  std::u16string out;
+  for (const std::u16string_view piece : pieces) out += piece;
+  return out;
+}
+
 std::u16string Number(int64_t value) { return Text(std::to_string(value)); }
 std::u16string Hex(uint32_t value) { return Text("0x" + HexDigits(value, 8, false)); }
 std::u16string Counted(size_t count, const char16_t* singular, const char16_t* plural) {
-  return Number(static_cast<int64_t>(count)) + u" " + (count == 1 ? singular : plural);
+  return Cat({Number(static_cast<int64_t>(count)), u" ", count == 1 ? singular : plural});
 }
 
 // "a, b and c"; past `shown` items "and N more".
@@ -44,7 +53,7 @@ std::u16string ListOf(const std::vector<std::u16string>& items, size_t shown = 6
     if (i > 0) out += (i + 1 == listed && listed == items.size()) ? u" and " : u", ";
     out += items[i];
   }
-  if (items.size() > listed) out += u" and " + Number(static_cast<int64_t>(items.size() - listed)) + u" more";
+  if (items.size() > listed) out += Cat({u" and ", Number(static_cast<int64_t>(items.size() - listed)), u" more"});
   return out;
 }
 
@@ -185,7 +194,7 @@ void ZeroCount(const DiagnosisInput& in, Findings& out, uint32_t index) {
   const AnswerLogEntry* row = Find(in.log, WTI_INTERFACE, index);
   if (probe == nullptr || probe->probe.state != CallState::returned || probe->probe.count == 0) return;
   if (row == nullptr || Faulted(*row) || Underway(*row) || CountOf(in.log, row) != 0) return;
-  out.push_back({{}, {Row(row) + u" is 0", u"WTInfoW(0,0,0) answers " + Number(probe->probe.count)}});
+  out.push_back({{}, {Cat({Row(row), u" is 0"}), Cat({u"WTInfoW(0,0,0) answers ", Number(probe->probe.count)})}});
 }
 void NoDevices(const DiagnosisInput& in, Findings& out) { ZeroCount(in, out, IFC_NDEVICES); }
 void NoCursors(const DiagnosisInput& in, Findings& out) { ZeroCount(in, out, IFC_NCURSORS); }
@@ -211,7 +220,7 @@ void CursorSlots(const DiagnosisInput& in, Findings& out) {
   for (uint32_t i = 0; i < probe->log.entryCount; ++i) {
     const AnswerLogEntry& entry = probe->log.entries[i];
     if (entry.step != LoggedStep::query || !Answered(&entry)) continue;
-    rows.push_back(Row(&entry) + u" answers");
+    rows.push_back(Cat({Row(&entry), u" answers"}));
     ++answering;
   }
   if (answering == 0) return;
@@ -219,14 +228,14 @@ void CursorSlots(const DiagnosisInput& in, Findings& out) {
   for (uint32_t cursor = 0; cursor < probe->firstSlot; ++cursor) {
     const AnswerLogEntry* name = Find(in.log, WTI_CURSORS + cursor, CSR_NAME);
     if (name == nullptr || Answered(name)) continue;
-    rows.push_back(Row(name) + u" answers nothing");
+    rows.push_back(Cat({Row(name), u" answers nothing"}));
     ++empty;
   }
   if (probe->firstSlot != 0 && empty == 0) return;  // every counted cursor is there: extra ones do no harm
   const std::u16string inside = probe->firstSlot == 0 ? std::u16string(u"the library counts none")
                                 : empty == 1 ? std::u16string(u"a counted one has no name")
-                                             : Number(static_cast<int64_t>(empty)) + u" counted ones have no name";
-  out.push_back({{answering == 1 ? u"A cursor answers" : Number(static_cast<int64_t>(answering)) + u" cursors answer",
+                                             : Cat({Number(static_cast<int64_t>(empty)), u" counted ones have no name"});
+  out.push_back({{answering == 1 ? u"A cursor answers" : Cat({Number(static_cast<int64_t>(answering)), u" cursors answer"}),
                   inside},
                  rows});
 }
@@ -240,8 +249,8 @@ void SlotsStuck(const DiagnosisInput& in, Findings& out) {
     const bool stuck = Underway(entry);
     const std::u16string what = stuck ? (probe->ended ? u"faulted past Safe Mode" : u"hung") : u"faulted";
     out.push_back({{stuck && !probe->ended ? u"hang" : u"crash"},
-                   {Row(&entry) + u": " + Phase(entry, stuck ? CallState::underway : CallState::faulted) + u" " +
-                    what}});
+                   {Cat({Row(&entry), u": ", Phase(entry, stuck ? CallState::underway : CallState::faulted), u" ",
+                         what})}});
   }
 }
 
@@ -273,7 +282,7 @@ void AxisPromised(const DiagnosisInput& in, Findings& out) {
       const uint32_t device = contexts[c].lcDevice;
       const AnswerLogEntry* row = Find(log, WTI_DEVICES + device, axis.index);
       if (row == nullptr || AxisDescribed(log, device, axis)) continue;
-      promises.push_back(Row(context) + u" lcPktData");
+      promises.push_back(Cat({Row(context), u" lcPktData"}));
       const std::u16string name = Row(row);
       bool listed = false;
       for (const auto& known : missing) listed = listed || known == name;
@@ -294,8 +303,8 @@ void AxisPromised(const DiagnosisInput& in, Findings& out) {
     }
     if (promises.empty() || missing.empty()) continue;
     Details rows;
-    for (const auto& promise : promises) rows.push_back(promise + u" promises " + BitNames(axis.bit));
-    for (const auto& row : missing) rows.push_back(row + u" has no answer, a wrong size or no range");
+    for (const auto& promise : promises) rows.push_back(Cat({promise, u" promises ", BitNames(axis.bit)}));
+    for (const auto& row : missing) rows.push_back(Cat({row, u" has no answer, a wrong size or no range"}));
     out.push_back({{axis.plain}, rows});
   }
 }
@@ -316,7 +325,7 @@ void CursorMaskBeyondDevice(const DiagnosisInput& in, Findings& out) {
     const AnswerLogEntry* data = Find(in.log, WTI_CURSORS + cursor, CSR_PKTDATA);
     if (!ReadUint32(in.log, data, mask) || (mask & ~deviceMask) == 0) continue;
     out.push_back({{BitNames(mask & ~deviceMask)},
-                   {Row(data) + u" is " + Hex(mask) + u" and has " + BitNames(mask & ~deviceMask),
+                   {Cat({Row(data), u" is ", Hex(mask), u" and has ", BitNames(mask & ~deviceMask)}),
                     u"every device's DVC_PKTDATA together is " + Hex(deviceMask)}});
   }
 }
@@ -330,7 +339,7 @@ void NoPressureFound(const DiagnosisInput& in, Findings& out, bool pen) {
     const AnswerLogEntry* data = Find(in.log, WTI_DEVICES + device, DVC_PKTDATA);
     if (!ReadUint32(in.log, data, mask)) continue;
     if ((mask & kNormalPressureBit) == 0) {
-      Details rows{Row(data) + u" has no NORMAL_PRESSURE"};
+      Details rows{Cat({Row(data), u" has no NORMAL_PRESSURE"})};
       bool anyPen = false;
       const std::vector<uint32_t> cursors = CursorsWithin(in.log, mask);
       for (const uint32_t cursor : cursors) {
@@ -349,7 +358,7 @@ void NoPressureFound(const DiagnosisInput& in, Findings& out, bool pen) {
     std::memcpy(&record, AnswerBytes(in.log, *axis), sizeof(record));
     if (record.axMax <= record.axMin) {
       out.push_back(
-          {{}, {Row(axis) + u" has max " + Number(record.axMax) + u", not above its min " + Number(record.axMin)}});
+          {{}, {Cat({Row(axis), u" has max ", Number(record.axMax), u", not above its min ", Number(record.axMin)})}});
     }
   }
 }
@@ -367,12 +376,12 @@ void ScreenMismatch(const DiagnosisInput& in, Findings& out) {
     return;
   }
   auto area = [](int64_t x, int64_t y, int64_t width, int64_t height) {
-    return Number(x) + u"," + Number(y) + u" " + Number(width) + u"x" + Number(height);
+    return Cat({Number(x), u",", Number(y), u" ", Number(width), u"x", Number(height)});
   };
   const std::u16string mapped = area(context.lcSysOrgX, context.lcSysOrgY, context.lcSysExtX, context.lcSysExtY);
   const std::u16string screen = area(desktop.left, desktop.top, desktop.width, desktop.height);
   out.push_back({{mapped, screen},
-                 {Row(entry) + u" lcSysOrgX,lcSysOrgY lcSysExtX x lcSysExtY is " + mapped,
+                 {Cat({Row(entry), u" lcSysOrgX,lcSysOrgY lcSysExtX x lcSysExtY is ", mapped}),
                   u"the desktop the program sees is " + screen}});
 }
 
@@ -383,7 +392,8 @@ void ContextDeviceBeyond(const DiagnosisInput& in, Findings& out) {
   if (!ContextOf(in.log, entry, context) || !Answered(devices)) return;
   const uint32_t count = CountOf(in.log, devices);
   if (count == 0 || context.lcDevice < count) return;
-  out.push_back({{}, {Row(entry) + u" lcDevice is " + Number(context.lcDevice), Row(devices) + u" is " + Number(count)}});
+  out.push_back(
+      {{}, {Cat({Row(entry), u" lcDevice is ", Number(context.lcDevice)}), Cat({Row(devices), u" is ", Number(count)})}});
 }
 
 void WrongSize(const DiagnosisInput& in, Findings& out) {
@@ -391,9 +401,8 @@ void WrongSize(const DiagnosisInput& in, Findings& out) {
   for (uint32_t i = 0; i < in.log.entryCount; ++i) {
     const AnswerLogEntry& entry = in.log.entries[i];
     if (!entry.sizeRefused) continue;
-    rows.push_back(Row(&entry) + u" (" + Bytes(entry.real.count) + u", expected " +
-                   (entry.expectedSize != 0 ? Number(entry.expectedSize) : std::u16string(u"a multiple of 4 up to 1024")) +
-                   u")");
+    rows.push_back(Cat({Row(&entry), u" (", Bytes(entry.real.count), u", expected ",
+                        entry.expectedSize != 0 ? Number(entry.expectedSize) : u"a multiple of 4 up to 1024", u")"}));
   }
   if (!rows.empty()) out.push_back({{Counted(rows.size(), u"answer", u"answers")}, rows});
 }
@@ -407,8 +416,8 @@ void SizeDisagrees(const DiagnosisInput& in, Findings& out) {
         entry.real.state != CallState::returned || entry.probe.count == entry.real.count) {
       continue;
     }
-    rows.push_back(Row(&entry) + u": the size probe answered " + Number(entry.probe.count) + u", the real call " +
-                   Number(entry.real.count));
+    rows.push_back(Cat({Row(&entry), u": the size probe answered ", Number(entry.probe.count), u", the real call ",
+                        Number(entry.real.count)}));
   }
   if (!rows.empty()) {
     out.push_back({{rows.size() == 1 ? std::u16string(u"One question") : Counted(rows.size(), u"", u"questions")},
@@ -424,7 +433,7 @@ void ProbeBeyondBuffer(const DiagnosisInput& in, Findings& out) {
         entry.probe.count <= kMaxAnswerBytes) {
       continue;
     }
-    rows.push_back(Row(&entry) + u": the size probe answered " + Number(entry.probe.count));
+    rows.push_back(Cat({Row(&entry), u": the size probe answered ", Number(entry.probe.count)}));
   }
   if (!rows.empty()) {
     out.push_back({{rows.size() == 1 ? u"an answer is" : u"answers are", rows.size() == 1 ? u"it" : u"them"}, rows});
@@ -442,7 +451,7 @@ void TextUnterminated(const DiagnosisInput& in, Findings& out) {
     if (bytes == nullptr || entry.bytesLength < units * 2) continue;
     bool terminated = false;
     for (uint32_t k = 0; k < units && !terminated; ++k) terminated = bytes[2 * k] == 0 && bytes[2 * k + 1] == 0;
-    if (!terminated) rows.push_back(Row(&entry) + u": " + Bytes(entry.real.count) + u" without a zero unit");
+    if (!terminated) rows.push_back(Cat({Row(&entry), u": ", Bytes(entry.real.count), u" without a zero unit"}));
   }
   if (!rows.empty()) {
     out.push_back({{rows.size() == 1 ? u"A name fills its" : u"Names fill their", rows.size() == 1 ? u"it" : u"them"},
@@ -466,7 +475,7 @@ void EntryPointMissing(const DiagnosisInput& in, Findings& out) {
   for (size_t k = 1; k < kLoggedEntryPoints; ++k) {
     if (library.entryPointFound[k]) continue;
     const std::u16string name = Text(kLoggedEntryPointNames[k]);
-    out.push_back({{name, Text(kEntryPointLoss[k])}, {name + u"() not found"}});
+    out.push_back({{name, Text(kEntryPointLoss[k])}, {Cat({name, u"() not found"})}});
   }
 }
 
@@ -489,9 +498,9 @@ void ReportFull(const DiagnosisInput& in, Findings& out) {
     if (!Answered(count)) continue;
     const uint32_t counted = CountOf(in.log, count);
     const size_t asked = Numbers(in.log, kind.first, kind.end).size();
-    rows.push_back(Row(count) + u" is " + Number(counted) + u", " + Number(static_cast<int64_t>(asked)) + u" asked");
+    rows.push_back(Cat({Row(count), u" is ", Number(counted), u", ", Number(static_cast<int64_t>(asked)), u" asked"}));
     if (counted > asked) {
-      lost.push_back(Number(static_cast<int64_t>(counted - asked)) + u" of the " + Number(counted) + u" " + kind.what);
+      lost.push_back(Cat({Number(static_cast<int64_t>(counted - asked)), u" of the ", Number(counted), u" ", kind.what}));
     }
   }
   out.push_back({{lost.empty() ? std::u16string(u"the last rows") : ListOf(lost)}, rows});
@@ -503,8 +512,8 @@ void ContainedFaults(const DiagnosisInput& in, Findings& out) {
     const AnswerLogEntry& entry = in.log.entries[i];
     if (!Faulted(entry)) continue;
     const CallRecord& call = entry.probe.state == CallState::faulted ? entry.probe : entry.real;
-    rows.push_back(Row(&entry) + u": " + Phase(entry, CallState::faulted) + u" faulted (" + FaultName(call.faultCode) +
-                   u")");
+    rows.push_back(
+        Cat({Row(&entry), u": ", Phase(entry, CallState::faulted), u" faulted (", FaultName(call.faultCode), u")"}));
   }
   if (!rows.empty()) {
     out.push_back({{Counted(rows.size(), u"question", u"questions"), rows.size() == 1 ? u"it" : u"them"}, rows});
@@ -520,12 +529,12 @@ void Unreturned(const DiagnosisInput& in, Findings& out, bool hang) {
   for (uint32_t i = 0; i < in.log.entryCount; ++i) {
     const AnswerLogEntry& entry = in.log.entries[i];
     if (Underway(entry)) {
-      out.push_back({{fault}, {Row(&entry) + u": " + Phase(entry, CallState::underway) + u" never returned"}});
+      out.push_back({{fault}, {Cat({Row(&entry), u": ", Phase(entry, CallState::underway), u" never returned"})}});
       return;
     }
   }
   const std::u16string last = in.log.entryCount > 0 ? Row(&in.log.entries[in.log.entryCount - 1]) : u"the start";
-  out.push_back({{fault}, {u"the step after " + last + u": no call into the library"}});
+  out.push_back({{fault}, {Cat({u"the step after ", last, u": no call into the library"})}});
 }
 void Hung(const DiagnosisInput& in, Findings& out) { Unreturned(in, out, true); }
 void HardException(const DiagnosisInput& in, Findings& out) { Unreturned(in, out, false); }
@@ -538,7 +547,7 @@ void LibraryOutside(const DiagnosisInput& in, Findings& out) {
 }
 
 std::u16string Value(const LoggedText& text) {
-  return text.found ? u"\"" + std::u16string(text.text) + u"\"" : std::u16string(u"none");
+  return text.found ? Cat({u"\"", text.text, u"\""}) : std::u16string(u"none");
 }
 
 void OtherEditionMissing(const DiagnosisInput& in, Findings& out) {
@@ -556,10 +565,10 @@ void OtherEditionDiffers(const DiagnosisInput& in, Findings& out) {
     return;
   }
   out.push_back({{},
-                 {system.otherEditionPath + u" has FileVersion " + Value(system.otherFileVersion) +
-                      u" and CompanyName " + Value(system.otherCompanyName),
-                  u"the loaded library has FileVersion " + Value(library.fileVersion) + u" and CompanyName " +
-                      Value(library.companyName)}});
+                 {Cat({system.otherEditionPath, u" has FileVersion ", Value(system.otherFileVersion),
+                       u" and CompanyName ", Value(system.otherCompanyName)}),
+                  Cat({u"the loaded library has FileVersion ", Value(library.fileVersion), u" and CompanyName ",
+                       Value(library.companyName)})}});
 }
 
 void LogIncomplete(const DiagnosisInput& in, Findings& out) {
