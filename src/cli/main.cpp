@@ -9,7 +9,7 @@
 #include "cli/report_outcome.h"
 #include "cli/run_exports.h"
 #include "cli/utf8_output.h"
-#include "exports/json_pen.h"
+#include "cli/pen_json.h"
 #include "report/dialog_state.h"
 #include "report/report_switches.h"
 #include "run/watched_run.h"

@@ -5,7 +5,7 @@
 #include "diagnosis/diagnose_run.h"
 #include "exports/answer_record.h"
 #include "exports/json_export.h"
-#include "exports/json_findings.h"
+#include "cli/findings_json.h"
 #include "report/dialog_state.h"
 #include "cli/report_outcome.h"
 #include "cli/utf8_output.h"

@@ -1,4 +1,4 @@
-#include "exports/json_pen.h"
+#include "cli/pen_json.h"
 
 #include "exports/json_text.h"
 #include "wintab/wintab_binding.h"

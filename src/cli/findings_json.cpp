@@ -1,4 +1,4 @@
-#include "exports/json_findings.h"
+#include "cli/findings_json.h"
 
 #include "exports/json_text.h"
 
