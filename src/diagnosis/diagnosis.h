@@ -41,7 +41,7 @@ struct DiagnosisInput {
   bool hung;
   const CursorSlotProbe* slots;  // null when the slots were not asked
   const SystemFacts& system;
-  bool safeMode;  // the run guarded its calls
+  bool safeMode = true;  // the run guarded its calls
 };
 
 // Every rule of the table, in table order, each giving its findings.
