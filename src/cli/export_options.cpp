@@ -31,9 +31,5 @@ bool TakeExportOption(int argc, const char* const* argv, int& i, ReportOptions& 
 
 std::string ExportOptionConflict(const ReportOptions& options) {
   if (options.json && options.utf16) return "padscope-report: --json and --utf16 cannot go together (JSON is UTF-8)";
-  if (options.json && options.penCheck) {
-    return "padscope-report: --json and --pen cannot go together (the JSON document stands alone)";
-  }
-  if (options.json && options.diagnose) return "padscope-report: --json and --diagnose cannot go together";
   return "";
 }

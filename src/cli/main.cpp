@@ -9,6 +9,7 @@
 #include "cli/report_outcome.h"
 #include "cli/run_exports.h"
 #include "cli/utf8_output.h"
+#include "cli/pen_json.h"
 #include "report/dialog_state.h"
 #include "report/report_switches.h"
 #include "run/watched_run.h"
@@ -23,16 +24,28 @@ bool WritePenLine(void* utf16, const char16_t* text, size_t length) {
   return WriteReport(text, length, *static_cast<const bool*>(utf16));
 }
 
-PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
-  static bool utf16 = false;
-  utf16 = options.utf16;
+PenSettings PenSettingsOf(const ReportOptions& options) {
   PenSettings settings;
   settings.seconds = options.penSeconds;
   settings.safeMode = options.safeMode;
   settings.noNullBuffer = options.noNullBuffer;
   settings.showWindow = options.penWindow;
   settings.describeWindow = &DescribePenWindow;
-  return RunPenCheck(settings, &WritePenLine, &utf16);
+  return settings;
+}
+
+PenCheckResult RunPenCheckAfterReport(const ReportOptions& options, RunExports& exports) {
+  if (options.json) {
+    // Kept when a call hangs: the stuck worker may still hold it.
+    auto* pen = new PenJson;
+    const PenCheckResult result = RunPenCheckInto(PenSettingsOf(options), &WritePenJsonEvent, pen);
+    exports.members += PenMember(*pen, result.exitCode, result.hung);
+    if (!result.hung) delete pen;
+    return result;
+  }
+  static bool utf16 = false;
+  utf16 = options.utf16;
+  return RunPenCheck(PenSettingsOf(options), &WritePenLine, &utf16);
 }
 
 // --help and --version: the text, or the line that says it was lost.
@@ -76,10 +89,10 @@ int RunReport(int argc, const char* const* argv) {
   bool hung = false;
   const std::u16string report = RunWatchedTest(*state, hung);
   int code = FinishExports(exports, *state, report, hung, options);
-  // The pen check follows a report that was written (the JSON document
-  // stands alone: the two options do not go together).
+  // The pen check follows a report that was written; the JSON document
+  // waits for it and carries it.
   if (!hung && options.penCheck && code != kExitFailure) {
-    const PenCheckResult pen = RunPenCheckAfterReport(options);
+    const PenCheckResult pen = RunPenCheckAfterReport(options, exports);
     hung = pen.hung;
     code = MostSevere(code, pen.exitCode);
     if (StandardOutputFailed()) {
@@ -87,6 +100,7 @@ int RunReport(int argc, const char* const* argv) {
       code = kExitFailure;
     }
   }
+  if (options.json) code = MostSevere(code, WriteJsonDocument(exports, report, options, code));
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
     // anything that could wait for it or touch what it holds (on Windows

@@ -29,7 +29,23 @@ void PrintLines(void* argument) {
   TakeLines(printer->output->lines, &PrintLine, printer);
 }
 
+void PrintNothing(void*) {}
+
 }  // namespace
+
+PenCheckResult RunPenCheckInto(const PenSettings& settings, PenEventSink sink, void* sinkContext) {
+  PenSession* session = NewPenSession(settings, sink, sinkContext);
+  if (session == nullptr) return PenCheckResult{kExitFailure, false};
+  CatchInterrupt(&session->stopRequested);
+  PreparePenWindows();
+  // A stuck worker keeps the session, as in the printed check.
+  if (!RunWatchedWork(&RunPenSession, session, session->progress, &PrintNothing, nullptr)) {
+    return PenCheckResult{kExitHung, true};
+  }
+  const int exitCode = ExitCodeOfPen(session->ending, session->verdict);
+  DeletePenSession(session);
+  return PenCheckResult{exitCode, false};
+}
 
 PenCheckResult RunPenCheck(const PenSettings& settings,
                            bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext) {

@@ -18,3 +18,7 @@ struct PenCheckResult {
 // (its reader went away) ends the reading as Ctrl+C does.
 PenCheckResult RunPenCheck(const PenSettings& settings,
                            bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext);
+
+// The same check with its events told to sink(sinkContext, ...) and
+// nothing printed (--json gathers them into its document).
+PenCheckResult RunPenCheckInto(const PenSettings& settings, PenEventSink sink, void* sinkContext);

@@ -5,6 +5,7 @@
 #include "diagnosis/diagnose_run.h"
 #include "exports/answer_record.h"
 #include "exports/json_export.h"
+#include "cli/findings_json.h"
 #include "report/dialog_state.h"
 #include "cli/report_outcome.h"
 #include "cli/utf8_output.h"
@@ -49,22 +50,26 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
   int code = ExitCodeOf(outcome, reportHung);
 
   bool written = true;
-  const char* what = "the report";
-  if (options.json) {
-    const std::string document = ExportJson(log, outcome, reportHung, code, options, report);
-    written = WriteStandardOutput(document.data(), document.size());
-    what = "the JSON document";
-  } else if (options.diagnose) {
+  if (options.diagnose) {
     const RunDiagnosis diagnosis = DiagnoseRun(log, outcome, reportHung, options);
     if (code == kExitComplete && diagnosis.problems > 0) code = kExitProblemsFound;
     hung = hung || diagnosis.workerLeftBehind;
-    const std::u16string text = report + diagnosis.section;
-    written = WriteReport(text.data(), text.size(), options.utf16);
-  } else {
+    if (options.json) {
+      exports.members = FindingsMember(diagnosis.findings);
+    } else {
+      const std::u16string text = report + diagnosis.section;
+      written = WriteReport(text.data(), text.size(), options.utf16);
+    }
+  } else if (!options.json) {
     written = WriteReport(report.data(), report.size(), options.utf16);
   }
+  if (options.json) {
+    exports.taken = log;
+    exports.outcome = outcome;
+    exports.reportHung = reportHung;
+  }
   if (!written) {
-    WriteErrorLine(StandardOutputFailure(what));
+    WriteErrorLine(StandardOutputFailure("the report"));
     code = kExitFailure;
   }
 
@@ -85,4 +90,13 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
     }
   }
   return code;
+}
+
+int WriteJsonDocument(const RunExports& exports, const std::u16string& report, const ReportOptions& options,
+                      int exitCode) {
+  const std::string document =
+      ExportJson(exports.taken, exports.outcome, exports.reportHung, exitCode, options, report, exports.members);
+  if (WriteStandardOutput(document.data(), document.size())) return exitCode;
+  WriteErrorLine(StandardOutputFailure("the JSON document"));
+  return kExitFailure;
 }

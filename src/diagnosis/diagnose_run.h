@@ -3,12 +3,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "diagnosis/diagnosis.h"
 
 #include "report/report_switches.h"
 #include "report/answer_log.h"
 #include "report/run_outcome.h"
 
 struct RunDiagnosis {
+  std::vector<Finding> findings;
   std::u16string section;  // written after the report
   uint32_t problems = 0;
   bool workerLeftBehind = false;  // the slot questions hung: the process must end without waiting

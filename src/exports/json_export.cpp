@@ -1,5 +1,6 @@
 #include "exports/json_export.h"
 
+#include "exports/json_text.h"
 #include "format/hex_digits.h"
 #include "format/utf8_encoding.h"
 #include "report/report_driver.h"
@@ -23,19 +24,9 @@ void AppendJsonString(std::string& out, const std::string& utf8) {
   out += '"';
 }
 
-std::string JsonString(const char16_t* text, size_t units) {
-  std::string out;
-  AppendJsonString(out, ToUtf8(text, units));
-  return out;
-}
-
-std::string JsonString(const char16_t* text) {
-  return text == nullptr ? "null" : JsonString(text, std::char_traits<char16_t>::length(text));
-}
-
 std::string JsonText(const LoggedText& text) { return text.found ? JsonString(text.text) : "null"; }
 
-std::string Hex32(uint32_t value) { return "\"0x" + HexDigits(value, 8, false) + "\""; }
+std::string Hex32(uint32_t value) { return JsonHex32(value); }
 
 std::string HexBytes(const uint8_t* bytes, uint32_t length) {
   static const char kDigits[] = "0123456789abcdef";
@@ -88,8 +79,20 @@ std::string CallJson(const CallRecord& call, const RunOutcome& outcome, bool hun
 
 }  // namespace
 
+std::string JsonString(const char16_t* text, size_t units) {
+  std::string out;
+  AppendJsonString(out, ToUtf8(text, units));
+  return out;
+}
+
+std::string JsonString(const char16_t* text) {
+  return text == nullptr ? "null" : JsonString(text, std::char_traits<char16_t>::length(text));
+}
+
+std::string JsonHex32(uint32_t value) { return "\"0x" + HexDigits(value, 8, false) + "\""; }
+
 std::string ExportJson(const AnswerLog& log, const RunOutcome& outcome, bool hung, int exitCode,
-                       const ReportSwitches& switches, const std::u16string& report) {
+                       const ReportSwitches& switches, const std::u16string& report, const std::string& members) {
   std::string out = "{\n";
   out += "  \"program\": {\"name\": \"padscope-report\", \"version\": \"" PADSCOPE_VERSION_TEXT "\", \"build\": ";
   out += sizeof(void*) > 4 ? "\"x64\"" : "\"x86\"";
@@ -146,9 +149,14 @@ std::string ExportJson(const AnswerLog& log, const RunOutcome& outcome, bool hun
     }
     if (entry.step != LoggedStep::availability) out += ", \"real\": " + CallJson(entry.real, outcome, hung);
     if (entry.step == LoggedStep::query) {
+      // The answer is what the count says (as far as the buffer holds it);
+      // what the library wrote past its count is kept apart.
       const uint8_t* bytes = AnswerBytes(log, entry);
-      out += ", \"bytes\": " + (entry.real.state != CallState::returned ? std::string("null")
-                                                                         : HexBytes(bytes, bytes != nullptr ? entry.bytesLength : 0));
+      const uint32_t kept = bytes != nullptr ? entry.bytesLength : 0;
+      const uint32_t answer = kept < entry.real.count ? kept : entry.real.count;
+      const bool returned = entry.real.state == CallState::returned;
+      out += ", \"bytes\": " + (returned ? HexBytes(bytes, answer) : std::string("null"));
+      out += ", \"pastCount\": " + (returned && kept > answer ? HexBytes(bytes + answer, kept - answer) : std::string("null"));
     }
     const size_t begin = entry.textBegin < report.size() ? entry.textBegin : report.size();
     size_t end = entry.textEnd < report.size() ? entry.textEnd : report.size();
@@ -163,6 +171,7 @@ std::string ExportJson(const AnswerLog& log, const RunOutcome& outcome, bool hun
   out += std::string("  \"logComplete\": ") + Bool(AnswerLogIsComplete(log)) + ",\n";
   out += std::string("  \"ending\": \"") + EndingName(outcome, hung) + "\",\n";
   out += "  \"containedFaults\": " + std::to_string(outcome.containedFaults) + ",\n";
+  out += members;
   out += "  \"exitCode\": " + std::to_string(exitCode) + ",\n";
   out += "  \"report\": " + JsonString(report.data(), report.size()) + "\n";
   out += "}\n";

@@ -580,17 +580,20 @@ RECORD_LOADER_HANG=attach background round_trip load-hang default ""  # the repl
 [ "$windows" = yes ] && RECORD_LOADER_HANG=detach background round_trip release-hang default ""  # posix has no release to hang in
 
 # --json: one document, parsed by a real JSON parser and checked against the
-# report it carries and against the text report of a run of the same tablet.
+# report it carries and against the text run of the same tablet: its report,
+# its exit code, and with --diagnose or --pen its findings and pen check.
 json_case() {  # json_case NAME LIBRARY PROFILE INJECT [OPTIONS...]
   local name="$1" library="$2" profile="$3" inject="$4"
   shift 4
   run "$library" "$profile" "$inject" "$@"
   cp "$out" "$work/$name.text.out"
+  local text_status=$status
   run "$library" "$profile" "$inject" "$@" --json
   cp "$out" "$work/$name.json"
-  python3 "$here/check_json.py" "$work/$name.json" "$status" "$work/$name.json-report.out" ||
-    fail "--json $name: the document does not match its run"
-  cmp -s <(normalized "$work/$name.text.out") <(normalized "$work/$name.json-report.out") ||
+  [ "$status" = "$text_status" ] || fail "--json $name: exit code $status, the text run's $text_status"
+  python3 "$here/check_json.py" "$work/$name.json" "$status" "$work/$name.json-report.out" \
+    "$work/$name.text.out" "$work/$name.text-report.out" || fail "--json $name: the document does not match its run"
+  cmp -s <(normalized "$work/$name.text-report.out") <(normalized "$work/$name.json-report.out") ||
     fail "--json $name: its report differs from the text run's"
 }
 background json_case default sim default ""
@@ -602,7 +605,19 @@ if [ "$mode" = native ]; then
   background json_case probe-zero sim no-tablet ""
   background json_case no-wtinfo no-wtinfo default ""
   background json_case unguarded sim default "1,4,probe,segv" --no-safe-mode
+  # DVC_NAME writes 46 bytes and says 4: 4 bytes of answer, the rest past its count.
+  json_case undercount sim capacity-undercount ""
+  python3 -c 'import json, sys
+calls = [c for c in json.load(open(sys.argv[1]))["calls"] if c.get("section") == "WTI_DEVICE+0" and c["row"] == "DVC_NAME"]
+name = "Simulated Pen Tablet M".encode("utf-16-le").hex()
+sys.exit(not (calls and calls[0]["bytes"] == name[:8] and name[8:].startswith(calls[0]["pastCount"][:40])))' \
+    "$work/undercount.json" || fail "--json undercount: DVC_NAME not 4 bytes of answer and the rest past its count"
 fi
+# With the findings and the pen check: the default stroke and its two
+# warnings; zero-counts' problems (8); a pen call that faults (7).
+background json_case diagnose-pen sim default "" --diagnose --pen=1
+background json_case diagnose-problems sim zero-counts "" --diagnose --pen=1
+[ "$mode" = wine-x86 ] || background json_case pen-fault sim default "WTPacketsGet,segv" --pen=1
 
 # A recording is complete or absent: nothing to record (no library) leaves
 # an existing FILE as it was, and no temporary file behind.
@@ -616,7 +631,7 @@ ls "$work/kept" | grep -q partial && fail "--record: a temporary file was left b
 
 # Options that conflict, or a FILE that cannot be written: one line, exit
 # code 2, nothing run.
-for bad in "--json --utf16" "--json --pen=1" "--record" "--record $(host_path "$work/a") --record $(host_path "$work/b")" \
+for bad in "--json --utf16" "--record" "--record $(host_path "$work/a") --record $(host_path "$work/b")" \
            "--record $(host_path "$work/no-such-folder/x.profile")" "--record $(host_path "$work")"; do
   # shellcheck disable=SC2086
   run sim default "" $bad
@@ -678,17 +693,18 @@ diag_ids_of() { diag_lines | awk -v s="$1" '$1 == s { n++ } END { print n + 0 }'
 # all in the call: it runs in the background.
 diagnose_rule() { [ "$mode" = wine-x86 ] || background diagnose "$@"; }
 problems="no-library no-wtinfo no-interface no-devices no-cursors no-active-cursor context-device-beyond wrong-size"
-problems+=" contained-faults hung hard-exception"
+problems+=" contained-faults hung hard-exception entry-point-missing"
+answer_faults="size-disagrees probe-beyond-buffer text-unterminated report-full"
 
 # The default tablet has no problem. Its DVC_PKTDATA 0x1FFF, CSR_PKTDATA
 # 0x1FFF of pen and eraser and the digitizing context's lcPktData 0x1FFF
 # carry the Z bit (0x0200) while it has no DVC_Z item: that finding is right.
-diagnose default 0 "axis-promised" "$problems cursor-beyond-count no-pressure cursor-data-beyond-device" \
-  "promises Z, but no such axis is described (WTI_DEVICE+0 DVC_Z" default ""
+diagnose default 0 "axis-promised" "$problems $answer_faults cursor-beyond-count no-pressure cursor-data-beyond-device" \
+  "WTI_DEVICE+0 DVC_PKTDATA promises Z;" default ""
 # (Under Wine the simulated library sits beside the program: outside the system's folders.)
 place=library-outside-system
 [ "$windows" = yes ] && place=
-diagnose healthy 0 "" "$problems axis-promised screen-mismatch $place cursor-beyond-count" "" "$healthy" ""
+diagnose healthy 0 "" "$problems $answer_faults axis-promised screen-mismatch $place cursor-beyond-count" "" "$healthy" ""
 if [ "$mode" = native ]; then
   [ -z "$(diag_ids)" ] || fail "--diagnose healthy: findings: $(diag_ids | tr '\n' ' ')"
   # The posix desktop's documented default, 0,0 1920x1080, is the default tablet's lcSysOrg/lcSysExt.
@@ -714,14 +730,14 @@ diagnose_rule no-active 8 "no-active-cursor" "" "WTI_CURSOR+2 CSR_ACTIVE" \
 # Cursors past the count: a count of 2 whose cursor 0 has no name, while
 # cursor 2 (the default's puck) still answers; with cursor 0 named, every
 # counted cursor is there and the puck past the count does no harm.
-diagnose_rule beyond-count 0 "cursor-beyond-count" "" "WTI_CURSOR+2 CSR_NAME answer, while WTI_CURSOR+0 CSR_NAME inside" \
+diagnose_rule beyond-count 0 "cursor-beyond-count" "" "WTI_CURSOR+2 CSR_NAME answers; WTI_CURSOR+0 CSR_NAME answers nothing" \
   "$(diag_profile beyond "base default" "item interface IFC_NCURSORS u32 2" "item cursor:0 CSR_NAME empty")" ""
 diagnose_rule counted 0 "" "cursor-beyond-count" "" "$(diag_profile counted "base default" "item interface IFC_NCURSORS u32 2")" ""
 # The questions past the count fault or hang: a finding, and the report and
 # its exit code stay those of the complete report.
-diagnose slot-fault 0 "cursor-slot-failed" "$problems" "faulted in the size probe of WTI_CURSOR+3 CSR_NAME" \
+diagnose slot-fault 0 "cursor-slot-failed" "$problems" "WTI_CURSOR+3 CSR_NAME: the size probe faulted" \
   default "cursor:3,CSR_NAME,probe,segv"
-background diagnose slot-hang 0 "cursor-slot-failed" "$problems" "hung in the size probe of WTI_CURSOR+4 CSR_NAME" \
+background diagnose slot-hang 0 "cursor-slot-failed" "$problems" "WTI_CURSOR+4 CSR_NAME: the size probe hung" \
   default "cursor:4,CSR_NAME,probe,hang"
 # A zero range for the tangent pressure that DVC_PKTDATA 0x1FFF promises.
 diagnose_rule zero-range 0 "axis-promised" "" "promises TANGENT_PRESSURE" \
@@ -731,39 +747,62 @@ diagnose_rule cursor-data 0 "cursor-data-beyond-device" "" "WTI_CURSOR+2 CSR_PKT
   "$(diag_profile cursor-data "base default" "item cursor:2 CSR_PKTDATA u32 0x31FF")" ""
 diagnose_rule cursor-data-subset 0 "" "cursor-data-beyond-device" "" default ""
 # No pressure: tablet-pc's touch panel has DVC_PKTDATA 0x01E7 without
-# NORMAL_PRESSURE (0x0400); a pressure axis 0..0.
-diagnose_rule no-pressure 0 "no-pressure" "" "WTI_DEVICE+1 DVC_PKTDATA has no NORMAL_PRESSURE" tablet-pc ""
+# NORMAL_PRESSURE (0x0400), and its finger (CSR_PKTDATA 0x01E7, no
+# CSR_NPBTNMARKS or CSR_NPRESPONSE) is no pressure device: a note. A
+# pressure axis 0..0 on a pen tablet is a warning.
+[ "$mode" = wine-x86 ] || diagnose no-pressure 0 "no-pressure" "" \
+  "WTI_DEVICE+1 DVC_PKTDATA has no NORMAL_PRESSURE; WTI_CURSOR+2 CSR_PKTDATA fits it, has no NORMAL_PRESSURE" tablet-pc ""
+[ "$mode" = wine-x86 ] || [ "$(diag_lines | awk '$2 == "no-pressure" { print $1 }')" = note ] ||
+  fail "--diagnose no-pressure: the touch panel's finding is not a note"
 diagnose_rule flat-pressure 0 "no-pressure" "" "DVC_NPRESSURE has max 0, not above its min 0" \
   "$(diag_profile flat-pressure "$(cat "$work/diag-healthy.profile")" "item device:0 DVC_NPRESSURE axis 0 0 0 0")" ""
 # The system context's 0,0 1920x1080 against the 1280x1024 desktop.
-diagnose screen 0 "screen-mismatch" "" "lcSysExtY 0,0 1920x1080, but the desktop the program sees is 0,0 1280x1024" \
+diagnose screen 0 "screen-mismatch" "" "lcSysExtY is 0,0 1920x1080; the desktop the program sees is 0,0 1280x1024" \
   default ""
 # lcDevice 3 of tablet-pc's 2 devices; tablet-pc itself names device 0.
-diagnose_rule context-device 8 "context-device-beyond" "" "names lcDevice 3, beyond the devices of WTI_INTERFACE IFC_NDEVICES 2" \
+diagnose_rule context-device 8 "context-device-beyond" "" "WTI_DEFSYSCTX (0) lcDevice is 3; WTI_INTERFACE IFC_NDEVICES is 2" \
   context-device-beyond ""
 diagnose_rule context-device-within 0 "" "context-device-beyond" "" tablet-pc ""
 # wrong-sizes gives IFC_SPECVERSION 4 bytes where a version has 2.
 diagnose_rule wrong-size 8 "wrong-size" "" "WTI_INTERFACE IFC_SPECVERSION (4 bytes, expected 2)" wrong-sizes ""
 # faults: eight faults (its eight "on" lines), the exit code stays 7.
-diagnose faults 7 "contained-faults" "" "8 calls faulted" faults ""
-background diagnose hang 5 "hung" "" "The test hung in WTI_DEVICE+0 DVC_PKTDATA: the real call never returned" hang ""
-diagnose hard-exception 6 "hard-exception" "" "in WTI_CURSOR+1 CSR_MODE (the real call)" default \
+diagnose faults 7 "contained-faults" "" "8 questions crashed inside the library" faults ""
+background diagnose hang 5 "hung" "" "Rows: WTI_DEVICE+0 DVC_PKTDATA: the real call never returned" hang ""
+diagnose hard-exception 6 "hard-exception" "" "ended the report (Safe Mode was off, so nothing caught it)" default \
   "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
 diagnose_rule no-interface 4 "no-interface" "no-devices" "" no-tablet ""
 # lcDevice at the boundary: device 2 of tablet-pc's 2 is beyond them, device 1 is not.
-diagnose_rule context-device-2 8 "context-device-beyond" "" "names lcDevice 2, beyond the devices of WTI_INTERFACE IFC_NDEVICES 2" \
+diagnose_rule context-device-2 8 "context-device-beyond" "" "lcDevice is 2; WTI_INTERFACE IFC_NDEVICES is 2" \
   "$(diag_profile context-device-2 "base tablet-pc" "patch defsysctx 0 96 u32 2")" ""
 diagnose_rule context-device-1 0 "" "context-device-beyond" "" \
   "$(diag_profile context-device-1 "base tablet-pc" "patch defsysctx 0 96 u32 1")" ""
 # The default's 3 cursors: slots 3 to 5 are asked past the count, slot 6 is not.
-diagnose_rule slot-last 0 "cursor-slot-failed" "$problems" "faulted in the size probe of WTI_CURSOR+5 CSR_NAME" \
+diagnose_rule slot-last 0 "cursor-slot-failed" "$problems" "WTI_CURSOR+5 CSR_NAME: the size probe faulted" \
   default "cursor:5,CSR_NAME,probe,segv"
 diagnose_rule slot-past-last 0 "" "cursor-slot-failed $problems" "" default "cursor:6,CSR_NAME,probe,segv"
 # No slot is asked after an incomplete report: its one fault is the finding.
 diagnose probe-fault 7 "contained-faults" "no-interface no-devices no-cursors cursor-beyond-count cursor-slot-failed" \
-  "1 calls faulted inside the library (Safe Mode contained them): WTInfoW(0,0,0) (the size probe" availability-fault ""
+  "1 question crashed inside the library (Safe Mode caught it)" availability-fault ""
 [ "$mode" != native ] || [ "$(diag_ids | tr '\n' ' ')" = "contained-faults " ] ||
   fail "--diagnose probe-fault: findings besides contained-faults: $(diag_ids | tr '\n' ' ')"
+# Answers that contradict themselves or the program's room: DVC_NAME's size
+# probe says 46 and its real call 4 (the 4 bytes "In" hold no zero unit), a
+# size probe of 200000, IFC_WINTABID of 131072 bytes without a zero unit.
+diagnose_rule undercount 0 "size-disagrees text-unterminated" "probe-beyond-buffer" \
+  "WTI_DEVICE+0 DVC_NAME: the size probe answered 46, the real call 4" capacity-undercount ""
+diagnose_rule big-probe 0 "probe-beyond-buffer" "size-disagrees text-unterminated" \
+  "WTI_DEVICE+0 DVC_NAME: the size probe answered 200000." capacity-big-probe ""
+diagnose_rule unterminated 0 "text-unterminated" "size-disagrees probe-beyond-buffer" \
+  "WTI_INTERFACE IFC_WINTABID: 131072 bytes without a zero unit" capacity-unterminated ""
+# 100000 cursors fill the report: the cursors not shown are the count less
+# the cursor sections the report holds.
+if [ "$mode" != wine-x86 ]; then
+  diagnose report-full 0 "report-full" "" "WTI_INTERFACE IFC_NCURSORS is 100000, " many-cursors ""
+  grep -q '<report full>' "$out" || fail "--diagnose report-full: the report is not full"
+  shown=$(tr -d '\r' <"$out" | grep -c '^WTI_CURSOR+[0-9]*$')
+  diag_lines | grep -qF "so $((100000 - shown)) of the 100000 cursors are not in it" ||
+    fail "--diagnose report-full: not $((100000 - shown)) cursors lost ($shown shown)"
+fi
 PADSCOPE_POSIX_DESKTOP=$wine_desktop_posix run none default "" --diagnose
 expect_status 3 "--diagnose without a library"
 diag_ids | grep -qx no-library || fail "--diagnose without a library: no no-library finding"
@@ -780,12 +819,12 @@ if [ "$mode" = native ]; then
   mkdir -p "$work/other-empty" "$work/other-copy"
   cp "$sim_dir/WINTAB32.DLL" "$work/other-copy/"
   PADSCOPE_POSIX_OTHER_EDITION="$work/other-empty" diagnose edition-missing 0 "other-edition-missing" \
-    "other-edition-differs" "There is no $work/other-empty/WINTAB32.DLL" default ""
+    "other-edition-differs" "there is no $work/other-empty/WINTAB32.DLL" default ""
   # The posix stand-in reads no version strings of a file that is not loaded.
   PADSCOPE_POSIX_OTHER_EDITION="$work/other-copy" diagnose edition-differs 0 "other-edition-differs" \
     "other-edition-missing" "has FileVersion none and CompanyName none" default ""
 else
-  diagnose outside 0 "library-outside-system" "" "WINTAB32.DLL, outside the system's folders" default ""
+  diagnose outside 0 "library-outside-system" "" "was loaded from outside the system's folders" default ""
   # The 64-bit edition's prefix has a 32-bit folder to look in; the 32-bit
   # edition's prefix is a 32-bit system, which has no other edition.
   expected_editions=1
@@ -794,8 +833,6 @@ else
   [ "$editions" -eq "$expected_editions" ] ||
     fail "--diagnose: $editions findings about the other edition, expected $expected_editions"
 fi
-run sim default "" --diagnose --json
-expect_status 2 "--diagnose with --json"
 
 # The command line.
 run sim default "" --safe

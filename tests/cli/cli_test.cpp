@@ -120,6 +120,7 @@ TEST(cli_options, record_takes_its_file_either_way_and_errors_point_to_help) {
   static const Row rows[] = {
       {{"--record", "t.txt"}, "t.txt", ""},
       {{"--record=t.txt"}, "t.txt", ""},
+      {{"--json", "--diagnose", "--pen", "--record", "t.txt"}, "t.txt", ""},  // the document carries them all
       {{"--record=\xCE\xA9.txt"}, "\xCE\xA9.txt", ""},
       {{"--record="}, nullptr, "--record needs a file name"},
       {{"--record"}, nullptr, "--record needs a file name"},
