@@ -43,6 +43,8 @@ TEST(console_companion, is_a_console_program_importing_only_system_dlls) {
 // What a person downloads: stripped (no symbols, no debugging sections; the
 // static runtime's alone came to twice the program), and within the sizes
 // the product is held to. The 64-bit edition is held to being stripped.
+// padscope-report carries the findings and the pen check as JSON and the
+// replay of a recording besides the report: 256 KiB.
 TEST(release_executables, are_stripped_and_small) {
   struct Row {
     pe::Build build;
@@ -51,7 +53,7 @@ TEST(release_executables, are_stripped_and_small) {
   };
   static const Row rows[] = {
       {pe::Build::x86, "padscope.exe", 128 * 1024},
-      {pe::Build::x86, "padscope-report.exe", 192 * 1024},
+      {pe::Build::x86, "padscope-report.exe", 256 * 1024},
       {pe::Build::x64, "padscope.exe", 0},
       {pe::Build::x64, "padscope-report.exe", 0},
   };
