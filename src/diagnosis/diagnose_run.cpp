@@ -47,6 +47,7 @@ RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool h
   const std::vector<Finding> findings = Diagnose(DiagnosisInput{log, outcome, hung, slots, system});
   result.section = DiagnosisSection(findings);
   result.problems = ProblemCount(findings);
+  result.findings = findings;
   if (!result.workerLeftBehind) delete slots;  // a stuck worker may still write into it
   return result;
 }

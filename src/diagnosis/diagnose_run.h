@@ -4,12 +4,14 @@
 
 #include <string>
 
+#include "diagnosis/diagnosis.h"
 #include "report/report_switches.h"
 #include "report/answer_log.h"
 #include "report/run_outcome.h"
 
 struct RunDiagnosis {
   std::u16string section;  // written after the report
+  std::vector<Finding> findings;  // what the section lists, in table order
   uint32_t problems = 0;
   bool workerLeftBehind = false;  // the slot questions hung: the process must end without waiting
 };

@@ -1,0 +1,60 @@
+// The pen window's one record: the run it watches, what the packets have
+// shown so far, the canvas and its ink. The window procedure's handlers
+// update it; the paint and the panels draw from it. Window thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "pen/pen_canvas.h"
+#include "pen/pen_feed.h"
+#include "pen/pen_session.h"
+#include "pen_window/header_text.h"
+#include "pen_window/win32.h"
+
+struct PenRun;
+
+struct PenWindowState {
+  HWND window = nullptr;
+  HFONT font = nullptr;
+  int lineHeight = 16;  // of the message font, in pixels
+  HWND header = nullptr, values = nullptr, status = nullptr;
+
+  // The run shown. A run stuck in the library is given up, never freed.
+  PenRun* run = nullptr;
+  bool anyRunGivenUp = false;
+  bool restartWanted = false;   // "Test again" waits for the run to end
+  uint64_t restartAskedAt = 0;
+  bool headerShown = false;
+  bool hung = false;
+  const char16_t* hungCall = nullptr;
+  uint64_t lastWatch = 0;
+  int32_t lastProgress = 0;
+
+  // What the packets showed. `shadow` holds the session's layout and axes
+  // and a tally of the packets drained, so that its verdict can be judged
+  // while the session still runs.
+  PenSession shadow;
+  bool reading = false;
+  bool haveLast = false;
+  PenSample last{};
+  bool inContact = false;
+  std::u16string cursorNames[kNamedCursors];
+  uint64_t rateStartedAt = 0;
+  uint32_t rateCount = 0;
+  uint32_t packetsPerSecond = 0;
+
+  // The canvas: its model, and its ink kept as a bitmap of the canvas's room.
+  PenCanvas canvas;
+  HDC inkDc = nullptr;
+  HBITMAP inkBitmap = nullptr;
+  HGDIOBJ inkBitmapBefore = nullptr;
+  RECT valuesArea{};  // the values panel with the pressure bar below its text
+  RECT barArea{};
+  bool marked = false;      // a cross-hair or tilt line is on the screen at `markBox`
+  CanvasRect markBox;
+  uint32_t repaints = 0;
+
+  uint64_t lastPanelUpdate = 0;
+  std::u16string shownValues, shownStatus;
+};
