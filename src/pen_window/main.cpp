@@ -6,7 +6,7 @@ namespace {
 
 // How long the end of the program waits for a stopping session to close its
 // context and release the library, the window being gone already.
-constexpr uint32_t kEndWaitMs = 400;
+constexpr uint32_t kEndWaitMs = 100;
 
 }  // namespace
 

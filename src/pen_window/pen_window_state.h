@@ -28,7 +28,7 @@ struct PenWindowState {
   bool headerShown = false;
   bool hung = false;
   const char16_t* hungCall = nullptr;
-  uint64_t lastWatch = 0;
+  uint64_t lastWatch = 0;  // when the worker's progress last moved
   int32_t lastProgress = 0;
 
   // What the packets showed. `shadow` holds the session's layout and axes

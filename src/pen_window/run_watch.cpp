@@ -103,17 +103,20 @@ void GiveUp(PenWindowState& state) {
   state.run = nullptr;
 }
 
+// A worker whose progress has stood still for a whole watchdog period hangs:
+// read at every tick, so that "<hung>" shows a period after the last call
+// began, not up to two.
 void Watchdog(PenWindowState& state, uint64_t now) {
   PenRun& run = *state.run;
   const RunPhase phase = run.phase.load();
+  const int32_t progress = PenRunProgress(run);
   // The diagnosis watches its own questions; an ended worker cannot hang.
-  if (state.hung || phase == RunPhase::diagnosis || phase == RunPhase::ended) {
+  if (progress != state.lastProgress || phase == RunPhase::diagnosis || phase == RunPhase::ended) {
+    state.lastProgress = progress;
     state.lastWatch = now;
     return;
   }
-  if (now - state.lastWatch < kWatchdogPeriodMs) return;
-  state.lastWatch = now;
-  if (!ProgressStoodStill(PenRunProgress(run), state.lastProgress)) return;
+  if (state.hung || now - state.lastWatch < kWatchdogPeriodMs) return;
   state.hung = true;
   state.hungCall = PenRunCallUnderWay(run);
   if (phase == RunPhase::report) ShowHeader(state);

@@ -6,6 +6,7 @@
 // Finds the window of class "PadscopePen" (waiting up to 60 s), then runs
 // the steps in order:
 //   wait STATUS_PART MS   until the hidden status text contains STATUS_PART
+//   gone STATUS_PART MS   until it no longer does
 //   sleep MS
 //   dump NAME             the header, values and status texts to
 //                         OUT_PREFIX.NAME.txt, and the client area as seen
@@ -14,7 +15,8 @@
 //   close                 the close box (WM_CLOSE); then waits for the
 //                         process to end and prints "exit CODE after MS ms"
 // Throughout, the window is asked a message every 20 ms; the longest it took
-// to answer is printed at the end as "slowest answer MS ms". Every failed
+// to answer is printed at the end as "slowest answer MS ms, asked at T ms"
+// (T from when the window was found). Every failed
 // step prints "FAIL: ..." and makes the exit code 1.
 #include <windows.h>
 
@@ -28,6 +30,8 @@ constexpr int kHeader = 1105, kValues = 1106, kStatus = 1107;
 
 HWND window = nullptr;
 DWORD slowestMs = 0;
+ULONGLONG started = 0;     // when the window was found
+ULONGLONG slowestAt = 0;  // when the slowest answer was asked, from then
 int failures = 0;
 
 BOOL CALLBACK LookAt(HWND candidate, LPARAM) {
@@ -54,7 +58,10 @@ void Ping() {
   DWORD_PTR result = 0;
   SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result);
   const DWORD took = static_cast<DWORD>(GetTickCount64() - start);
-  if (took > slowestMs) slowestMs = took;
+  if (took > slowestMs) {
+    slowestMs = took;
+    slowestAt = start - started;
+  }
 }
 
 void PumpFor(DWORD milliseconds) {
@@ -73,10 +80,10 @@ std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-bool WaitStatus(const std::wstring& part, DWORD milliseconds) {
+bool WaitStatus(const std::wstring& part, DWORD milliseconds, bool present) {
   const ULONGLONG end = GetTickCount64() + milliseconds;
   for (;;) {
-    if (TextOf(kStatus).find(part) != std::wstring::npos) return true;
+    if ((TextOf(kStatus).find(part) != std::wstring::npos) == present) return true;
     if (GetTickCount64() > end) return false;
     PumpFor(20);
   }
@@ -164,13 +171,16 @@ int wmain(int argc, wchar_t** argv) {
     }
     Sleep(50);
   }
+  started = GetTickCount64();
   for (int k = 2; k < argc; ++k) {
     const std::wstring step = argv[k];
     const bool hasArgument = k + 1 < argc;
-    if (step == L"wait" && k + 2 < argc) {
+    if ((step == L"wait" || step == L"gone") && k + 2 < argc) {
       const std::wstring part = argv[k + 1];
-      if (!WaitStatus(part, static_cast<DWORD>(_wtoi(argv[k + 2])))) {
-        std::printf("FAIL: the status never showed '%s': %s\n", Utf8(part).c_str(), Utf8(TextOf(kStatus)).c_str());
+      const bool present = step == L"wait";
+      if (!WaitStatus(part, static_cast<DWORD>(_wtoi(argv[k + 2])), present)) {
+        std::printf("FAIL: the status %s '%s' in time: %s\n", present ? "never showed" : "kept",
+                    Utf8(part).c_str(), Utf8(TextOf(kStatus)).c_str());
         ++failures;
       }
       k += 2;
@@ -189,6 +199,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::fflush(stdout);
   }
-  std::printf("slowest answer %lu ms\n", static_cast<unsigned long>(slowestMs));
+  std::printf("slowest answer %lu ms, asked at %lu ms\n", static_cast<unsigned long>(slowestMs),
+              static_cast<unsigned long>(slowestAt));
   return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# padscope-pen under Wine with the simulated library: the scripted stroke
+# drawn where the script put it, wider where it pressed harder; the values
+# panel and the header; faulting and hanging pen calls shown as
+# "<exception>" and "<hung>" with the window answering throughout; a hung
+# session given up by "Test again"; and the close at any moment ending the
+# program with 0 within a second.
+#
+#   pen_canvas_case.sh PROGRAM SIM_DIR DRIVER WORK_DIR WINE_RUN [CASE...]
+set -uo pipefail
+
+readonly program="$1" sim_dir="$2" driver="$3" work="$4" wine_run="$5"
+shift 5
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(stroke fault hang given_up close_table)
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+rm -rf "$work"
+mkdir -p "$work"
+cp "$program" "$work/padscope-pen.exe"
+cp "$sim_dir/WINTAB32.DLL" "$work/"
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# run NAME INJECT STEP...: the program with PADSCOPE_SIM_INJECT=INJECT, the
+# driver's steps; the driver's output in $work/NAME.out.
+run() {
+  local name="$1" inject="$2"
+  shift 2
+  WINEDLLOVERRIDES=wintab32=n PADSCOPE_SIM_INJECT="$inject" timeout 120 "$wine_run" "$work/padscope-pen.exe" \
+    >"$work/$name.program" 2>&1 &
+  local pid=$!
+  timeout 110 "$wine_run" "$driver" "$(windows_path "$work/$name")" "$@" >"$work/$name.out" 2>&1
+  local driven=$?
+  wait "$pid"
+  local status=$?
+  tr -d '\r' <"$work/$name.out" | grep '^FAIL' | sed "s/^/$name: /"
+  [ "$driven" -eq 0 ] || fail "$name: the driver failed ($driven)"
+  [ "$status" -eq 0 ] || fail "$name: padscope-pen ended with $status"
+  closed_in_time "$name"
+}
+
+# The close must end the process with 0 within a second.
+closed_in_time() {
+  local line
+  line="$(tr -d '\r' <"$work/$1.out" | grep '^exit ')"
+  [[ "$line" =~ ^exit\ 0\ after\ ([0-9]+)\ ms$ ]] || { fail "$1: '$line', expected exit 0"; return; }
+  [ "${BASH_REMATCH[1]}" -lt 1000 ] || fail "$1: the program took ${BASH_REMATCH[1]} ms to end after the close"
+}
+
+# The window answered every message the driver sent within a second (a
+# window thread that waited for a stuck worker would not answer at all).
+answered() {
+  local slowest
+  slowest="$(tr -d '\r' <"$work/$1.out" | sed -n 's/^slowest answer \([0-9]*\) ms.*$/\1/p')"
+  [ -n "$slowest" ] && [ "$slowest" -lt 1000 ] || fail "$1: the window took ${slowest:-?} ms to answer a message"
+}
+
+has() { tr -d '\r' <"$work/$1.dump.txt" | grep -qxF -- "$2" || fail "$1: no line '$2' in: $(tr '\n' '|' <"$work/$1.dump.txt")"; }
+
+for case in "${cases[@]}"; do
+  case "$case" in
+    stroke)
+      # The default stroke: 9 packets in 160 ms, the last one leaving.
+      run stroke "" wait "packets=9 " 60000 wait "proximity=0" 5000 sleep 300 dump dump close
+      has stroke 'Tablet: Simulated Pen Tablet M; cursors: 0 "Pressure Pen", 1 "Pressure Eraser", 2 "Four-Button Puck"'
+      has stroke 'Cursor: 0 "Pressure Pen"'
+      has stroke 'x: 13500'
+      has stroke 'y: 9400'
+      has stroke 'Proximity: out'
+      has stroke 'Packets read: 9'
+      has stroke 'Strokes drawn: 1'
+      grep -q '^Library: .*WINTAB32.DLL, version ' "$work/stroke.dump.txt" || fail "stroke: no library line"
+      python3 "$here/stroke_pixels.py" "$work/stroke.dump.txt" "$work/stroke.dump.bmp" || fail "stroke: the pixels"
+      answered stroke
+      ;;
+    fault)
+      # A fault in the reading costs that call; the session ends cleanly.
+      run fault "WTPacketsGet,segv" wait "stage=ended" 60000 sleep 300 dump dump close
+      has fault 'WTPacketsGet() <exception>'
+      has fault 'Verdict: the library failed: WTPacketsGet() faulted (see its row above)'
+      grep -q ' faults=1 hard=0' "$work/fault.dump.txt" || fail "fault: status $(tail -1 "$work/fault.dump.txt")"
+      answered fault
+      ;;
+    hang)
+      # The reading's first call never returns: "<hung>" within two
+      # seconds, the window answering; Test again gives the session up and
+      # the next one hangs as well; the close still ends the program.
+      run hang "WTPacketsGet,hang" wait "stage=reading" 60000 wait "hung=WTPacketsGet()" 2000 dump dump \
+        click 1101 gone "hung=" 5000 wait "hung=WTPacketsGet()" 30000 sleep 200 close
+      has hang 'WTPacketsGet() <hung>'
+      answered hang
+      ;;
+    given_up)
+      # Only the first call hangs: the session after Test again reads the stroke.
+      run given_up "WTPacketsGet,hang-once" wait "hung=WTPacketsGet()" 60000 click 1101 wait "packets=9 " 30000 \
+        wait "strokes=1" 5000 dump dump close
+      has given_up 'Packets read: 9'
+      answered given_up
+      ;;
+    close_table)
+      # Closing at any moment of a session: while the report runs, as the
+      # reading starts, during it, and with the reading hung.
+      for moment in 0 150 400 800 1500 3000; do
+        run "close_$moment" "" sleep "$moment" close
+        run "close_hung_$moment" "WTPacketsGet,hang" sleep "$moment" close
+      done
+      ;;
+    *)
+      fail "unknown case $case"
+      ;;
+  esac
+done
+
+echo "$((failures == 0 ? 1 : 0)) passed, $((failures > 0 ? 1 : 0)) failed"
+[ "$failures" -eq 0 ]
