@@ -152,7 +152,9 @@ void LayOutCanvas(PenCanvas& canvas, const CanvasRect& bounds) {
   canvas.canvas = FitTablet(canvas.tablet, bounds);
   canvas.inked = false;
   for (size_t k = 0; k < canvas.ink.size(); ++k) Ink(canvas, SegmentBox(InkSegmentAt(canvas, k)));
-  MarkForRepaint(canvas, bounds);
+  // Whatever was marked before lay in the old room.
+  canvas.repaint = bounds;
+  canvas.dirty = true;
 }
 
 void ClearInk(PenCanvas& canvas) {

@@ -171,10 +171,8 @@ void WatchRun(PenWindowState& state, uint64_t now) {
   if (!state.reading && session != nullptr && run.feed.stage.load() != PenFeedStage::starting) {
     BeginReading(state, *session);
   }
-  if (state.reading) {
-    DrainPenFeed(run.feed, &TakeSample, &state);
-    MoveMark(state);
-  }
+  // The cross-hair moves only with a packet: a pen held still costs no paint.
+  if (state.reading && DrainPenFeed(run.feed, &TakeSample, &state) > 0) MoveMark(state);
   if (now - state.rateStartedAt >= 1000) {
     state.packetsPerSecond = static_cast<uint32_t>(state.rateCount * 1000u / (now - state.rateStartedAt));
     state.rateCount = 0;
