@@ -126,6 +126,7 @@ void Watchdog(PenWindowState& state, uint64_t now) {
 
 void StartRun(PenWindowState& state) {
   ResetLive(state);
+  ClearCanvas(state);  // a new test draws on a clean canvas
   state.run = StartPenRun(state.window);
   state.lastWatch = GetTickCount64();
   state.lastProgress = -1;

@@ -8,7 +8,8 @@
 
 #include "pen_window/pen_window_state.h"
 
-// Starts a new run on the window (the header says so when none can start).
+// Starts a new run on the window, on a clean canvas (the header says so
+// when none can start).
 void StartRun(PenWindowState& state);
 
 // "Test again": the running session is asked to stop; a new run starts as

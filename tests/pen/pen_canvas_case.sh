@@ -6,11 +6,11 @@
 # session given up by "Test again"; and the close at any moment ending the
 # program with 0 within a second.
 #
-#   pen_canvas_case.sh PROGRAM SIM_DIR DRIVER WORK_DIR WINE_RUN [CASE...]
+#   pen_canvas_case.sh PROGRAM REPORT_PROGRAM SIM_DIR DRIVER WORK_DIR WINE_RUN [CASE...]
 set -uo pipefail
 
-readonly program="$1" sim_dir="$2" driver="$3" work="$4" wine_run="$5"
-shift 5
+readonly program="$1" report_program="$2" sim_dir="$3" driver="$4" work="$5" wine_run="$6"
+shift 6
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(stroke fault hang given_up close_table)
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -24,6 +24,7 @@ fail() {
 rm -rf "$work"
 mkdir -p "$work"
 cp "$program" "$work/padscope-pen.exe"
+cp "$report_program" "$work/padscope-report.exe"
 cp "$sim_dir/WINTAB32.DLL" "$work/"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
@@ -67,7 +68,8 @@ for case in "${cases[@]}"; do
   case "$case" in
     stroke)
       # The default stroke: 9 packets in 160 ms, the last one leaving.
-      run stroke "" wait "packets=9 " 60000 wait "proximity=0" 5000 sleep 300 dump dump close
+      run stroke "" wait "packets=9 " 60000 wait "proximity=0" 5000 sleep 300 dump dump clipboard copied \
+        save "$(windows_path "$work/saved.profile")" close
       has stroke 'Tablet: Simulated Pen Tablet M; cursors: 0 "Pressure Pen", 1 "Pressure Eraser", 2 "Four-Button Puck"'
       has stroke 'Cursor: 0 "Pressure Pen"'
       has stroke 'x: 13500'
@@ -78,6 +80,16 @@ for case in "${cases[@]}"; do
       grep -q '^Library: .*WINTAB32.DLL, version ' "$work/stroke.dump.txt" || fail "stroke: no library line"
       python3 "$here/stroke_pixels.py" "$work/stroke.dump.txt" "$work/stroke.dump.bmp" || fail "stroke: the pixels"
       answered stroke
+      # Copy report: the report, the findings and the pen's values.
+      copied="$(tr -d '\r' <"$work/stroke.copied.txt")"
+      for line in "PADSCOPE x64 - " "Diagnosis" "PEN SESSION" "Packets read: 9" "Strokes drawn: 1"; do
+        grep -q "^$line" <<<"$copied" || fail "stroke: the copied text has no line '$line'"
+      done
+      # Save for support: the recording padscope-report --record writes of the same library.
+      WINEDLLOVERRIDES=wintab32=n timeout 120 "$wine_run" "$work/padscope-report.exe" \
+        --record "$(windows_path "$work/recorded.profile")" >/dev/null 2>&1
+      cmp -s "$work/saved.profile" "$work/recorded.profile" ||
+        fail "stroke: the saved recording differs from --record's: $(diff "$work/saved.profile" "$work/recorded.profile" | head -5)"
       ;;
     fault)
       # A fault in the reading costs that call; the session ends cleanly.

@@ -12,6 +12,10 @@
 //                         OUT_PREFIX.NAME.txt, and the client area as seen
 //                         on the screen to OUT_PREFIX.NAME.bmp (24-bit)
 //   click ID              a button (WM_COMMAND)
+//   clipboard NAME        "Copy report", then the clipboard's text to
+//                         OUT_PREFIX.NAME.txt
+//   save FILE             "Save for support...", FILE typed into the save
+//                         dialog and the dialog confirmed; waits for FILE
 //   close                 the close box (WM_CLOSE); then waits for the
 //                         process to end and prints "exit CODE after MS ms"
 // Throughout, the window is asked a message every 20 ms; the longest it took
@@ -137,6 +141,71 @@ void Dump(const std::wstring& prefix, const std::wstring& name) {
   WriteBitmap(prefix + L"." + name + L".bmp");
 }
 
+constexpr int kCopyReport = 1103, kSave = 1104;
+
+void Clipboard(const std::wstring& prefix, const std::wstring& name) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, WM_COMMAND, kCopyReport, 0, SMTO_NORMAL, 5000, &result);
+  std::wstring text;
+  if (OpenClipboard(nullptr)) {
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+      if (const auto* units = static_cast<const wchar_t*>(GlobalLock(data))) {
+        text = units;
+        GlobalUnlock(data);
+      }
+    }
+    CloseClipboard();
+  }
+  if (text.empty()) {
+    std::printf("FAIL: the clipboard holds no text after Copy report\n");
+    ++failures;
+  }
+  FILE* out = _wfopen((prefix + L"." + name + L".txt").c_str(), L"wb");
+  if (out == nullptr) return;
+  std::fputs(Utf8(text).c_str(), out);
+  std::fclose(out);
+}
+
+struct DialogSearch {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK LookAtDialog(HWND candidate, LPARAM argument) {
+  auto* search = reinterpret_cast<DialogSearch*>(argument);
+  wchar_t name[16] = {};
+  GetClassNameW(candidate, name, 16);
+  if (std::wcscmp(name, L"#32770") != 0 || GetWindow(candidate, GW_OWNER) != search->owner) return TRUE;
+  search->found = candidate;
+  return FALSE;
+}
+
+// The save dialog's file name box is edt1 (1152) in the old style and
+// cmb13 (1148) in the explorer style.
+void Save(const std::wstring& file) {
+  DeleteFileW(file.c_str());
+  PostMessageW(window, WM_COMMAND, kSave, 0);
+  DialogSearch search{window, nullptr};
+  const ULONGLONG end = GetTickCount64() + 20000;
+  while (search.found == nullptr && GetTickCount64() < end) {
+    Sleep(50);
+    EnumWindows(&LookAtDialog, reinterpret_cast<LPARAM>(&search));
+  }
+  if (search.found == nullptr) {
+    std::printf("FAIL: no save dialog appeared\n");
+    ++failures;
+    return;
+  }
+  SetDlgItemTextW(search.found, 1152, file.c_str());
+  SetDlgItemTextW(search.found, 1148, file.c_str());
+  PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+  while (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < end) Sleep(50);
+  if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    std::printf("FAIL: nothing was saved\n");
+    ++failures;
+  }
+}
+
 void Close() {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
@@ -190,6 +259,10 @@ int wmain(int argc, wchar_t** argv) {
       Dump(prefix, argv[++k]);
     } else if (step == L"click" && hasArgument) {
       PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[++k])), 0);
+    } else if (step == L"clipboard" && hasArgument) {
+      Clipboard(prefix, argv[++k]);
+    } else if (step == L"save" && hasArgument) {
+      Save(argv[++k]);
     } else if (step == L"close") {
       Close();
       if (window == nullptr) break;
