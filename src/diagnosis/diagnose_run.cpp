@@ -44,10 +44,9 @@ RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool h
     result.workerLeftBehind = slots != nullptr && slots->ran && !slots->ended;
   }
   const SystemFacts system = LookAtSystem(log);
-  const std::vector<Finding> findings = Diagnose(DiagnosisInput{log, outcome, hung, slots, system});
-  result.section = DiagnosisSection(findings);
-  result.problems = ProblemCount(findings);
-  result.findings = findings;
+  result.findings = Diagnose(DiagnosisInput{log, outcome, hung, slots, system});
+  result.section = DiagnosisSection(result.findings);
+  result.problems = ProblemCount(result.findings);
   if (!result.workerLeftBehind) delete slots;  // a stuck worker may still write into it
   return result;
 }

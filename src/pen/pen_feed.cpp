@@ -12,7 +12,7 @@ void Publish(PenFeed& feed, PenSession& session, const DecodedPacket& packet) {
   PenSample& sample = feed.samples[at % kPenFeedSamples];
   sample.packet = packet;
   sample.inProximity = session.inContext;
-  sample.readAt = MillisecondsNow();
+  sample.readAtUs = MicrosecondsNow();
   feed.published.store(at + 1, std::memory_order_release);
 }
 

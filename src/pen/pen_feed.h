@@ -19,7 +19,7 @@ inline constexpr size_t kPenFeedFaults = 8;
 struct PenSample {
   DecodedPacket packet;
   bool inProximity;
-  uint64_t readAt;  // MillisecondsNow() when the packet was read
+  uint64_t readAtUs;  // MicrosecondsNow() when the packet was read
 };
 
 enum class PenFeedStage : uint8_t {

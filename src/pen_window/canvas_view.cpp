@@ -1,5 +1,8 @@
 #include "pen_window/canvas_view.h"
 
+#include <iterator>
+
+#include "pen/pen_system.h"
 #include "pen/pen_tally.h"
 #include "wintab/wintab_binding.h"
 
@@ -84,6 +87,18 @@ void DrawPressureBar(const PenWindowState& state, HDC dc) {
   const uint32_t share = PressureShare(state.shadow, state.last.packet.normalPressure);
   bar.right = bar.left + static_cast<LONG>((bar.right - bar.left) * static_cast<LONG>(share) / 100);
   Fill(dc, bar, kBar);
+}
+
+void NotePaintedPackets(PenWindowState& state) {
+  if (state.unpainted.empty()) return;
+  const uint64_t now = MicrosecondsNow();
+  const size_t last = std::size(state.latencyCounts) - 1;
+  for (const uint64_t readAt : state.unpainted) {
+    const uint64_t bucket = now > readAt ? (now - readAt) / 100u : 0;
+    ++state.latencyCounts[bucket < last ? bucket : last];
+  }
+  state.unpainted.clear();
+  ++state.packetPaints;
 }
 
 }  // namespace
@@ -174,6 +189,7 @@ void PaintPenWindow(PenWindowState& state) {
     BitBlt(dc, touched.left, touched.top, touched.right - touched.left, touched.bottom - touched.top, state.inkDc,
            touched.left, touched.top, SRCCOPY);
     ++state.repaints;
+    NotePaintedPackets(state);
   }
   // The rest of the window (the room of the panels) in the window's colour.
   const int saved = SaveDC(dc);

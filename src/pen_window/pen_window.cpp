@@ -12,7 +12,7 @@ namespace {
 // The refresh: packets drained, ink drawn and the canvas repainted at most
 // this often (about 60 times a second); the panels' texts less often.
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshMs = 16;
+constexpr UINT kRefreshMs = 17;
 constexpr uint64_t kPanelMs = 100;
 
 bool leftWorkerBehind = false;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "pen/pen_canvas.h"
 #include "pen/pen_feed.h"
@@ -54,6 +55,14 @@ struct PenWindowState {
   bool marked = false;      // a cross-hair or tilt line is on the screen at `markBox`
   CanvasRect markBox;
   uint32_t repaints = 0;
+
+  // How quickly a packet reaches the screen: when each packet drawn since
+  // the last paint was read, and the delays from read to paint so far in
+  // buckets of 100 microseconds (the last: 102.3 ms or more).
+  std::vector<uint64_t> unpainted;
+  uint32_t latencyCounts[1024] = {};
+  uint32_t packetPaints = 0;  // paints that showed a new packet
+  uint64_t firstReadUs = 0, lastReadUs = 0;
 
   uint64_t lastPanelUpdate = 0;
   std::u16string shownValues, shownStatus;

@@ -40,6 +40,10 @@ void ResetLive(PenWindowState& state) {
   state.shadow.tally = PenTally{};
   state.shadow.layout = PacketLayout{};
   state.lastPanelUpdate = 0;
+  state.unpainted.clear();
+  for (uint32_t& count : state.latencyCounts) count = 0;
+  state.packetPaints = 0;
+  state.firstReadUs = state.lastReadUs = 0;
 }
 
 void ShowHeader(PenWindowState& state) {
@@ -84,11 +88,13 @@ void TakeSample(void* context, const PenSample& sample) {
   auto& state = *static_cast<PenWindowState*>(context);
   const DecodedPacket& packet = sample.packet;
   const uint32_t fields = state.shadow.layout.fields;
-  const uint32_t time = (fields & PK_TIME) != 0 ? packet.time : static_cast<uint32_t>(sample.readAt);
+  const uint32_t time = (fields & PK_TIME) != 0 ? packet.time : static_cast<uint32_t>(sample.readAtUs / 1000u);
   TallyPacket(state.shadow.tally, packet, fields, time, sample.inProximity);
   ++state.rateCount;
   state.last = sample;
   state.haveLast = true;
+  if (state.firstReadUs == 0) state.firstReadUs = sample.readAtUs;
+  state.lastReadUs = sample.readAtUs;
   const bool tip = (fields & PK_BUTTONS) != 0 && (packet.buttons & 1u) != 0;
   const bool contact = sample.inProximity && (packet.normalPressure > 0 || tip);
   if (contact) {
@@ -96,6 +102,9 @@ void TakeSample(void* context, const PenSample& sample) {
     DrawInk(state, AddInk(state.canvas, point));
   }
   state.inContact = contact;
+  // What the pen did over the tablet shows at the next paint.
+  constexpr size_t kUnpaintedKept = 65536;
+  if (sample.inProximity && state.unpainted.size() < kUnpaintedKept) state.unpainted.push_back(sample.readAtUs);
 }
 
 void GiveUp(PenWindowState& state) {

@@ -1,5 +1,7 @@
 #include "pen_window/values_text.h"
 
+#include <iterator>
+
 #include "pen/pen_tally.h"
 #include "pen/pen_verdict_text.h"
 #include "pen_window/pen_run.h"
@@ -60,6 +62,19 @@ void AddCalls(std::u16string& out, const PenWindowState& state) {
     out += u"Test again gives this session up and starts a new one.\r\n";
   }
   AddFailure(out, feed);
+}
+
+// The lower median of the delays from read to paint, to the bucket's 100 µs.
+uint32_t MedianLatencyUs(const PenWindowState& state) {
+  uint32_t count = 0;
+  for (const uint32_t n : state.latencyCounts) count += n;
+  if (count == 0) return 0;
+  uint32_t seen = 0;
+  for (uint32_t bucket = 0; bucket < std::size(state.latencyCounts); ++bucket) {
+    seen += state.latencyCounts[bucket];
+    if (seen > (count - 1) / 2) return bucket * 100u;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -131,6 +146,8 @@ std::u16string StatusText(const PenWindowState& state) {
   const PenFeed* feed = state.run != nullptr ? &state.run->feed : nullptr;
   AddText(out, u" faults=%u hard=%u", feed != nullptr ? feed->faults.load() : 0u,
           feed != nullptr && feed->hardException.load() ? 1u : 0u);
+  AddText(out, u" packet-paints=%u reading-ms=%u latency-median-us=%u", state.packetPaints,
+          static_cast<uint32_t>((state.lastReadUs - state.firstReadUs) / 1000u), MedianLatencyUs(state));
   if (state.hung) AddText(out, u" hung=%s", state.hungCall != nullptr ? state.hungCall : u"");
   return out;
 }

@@ -11,7 +11,9 @@ std::u16string ValuesText(const PenWindowState& state);
 
 // One line of name=value pairs: the stage, packets read, strokes, the ink's
 // box and the canvas in client pixels, the last packet, repaints, and the
-// calls that hung or faulted.
+// how many paints showed new packets over how long a reading, the median
+// delay from a packet's read to its paint, and the calls that hung or
+// faulted.
 std::u16string StatusText(const PenWindowState& state);
 
 // What the session is doing, in words, for the panel and the summary.

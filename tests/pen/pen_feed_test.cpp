@@ -3,10 +3,11 @@
 // reason the pen could not be read stands; faults and the stage are kept.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include "pen/pen_feed.h"
+#include "run/watched_run.h"
 
 namespace {
 
@@ -21,27 +22,43 @@ void Keep(void* context, const PenSample& sample) {
   static_cast<std::vector<uint32_t>*>(context)->push_back(sample.packet.serial);
 }
 
+struct Producer {
+  PenFeed* feed;
+  PenSession* session;
+  uint32_t packets;
+};
+
+void Produce(void* argument) {
+  auto& producer = *static_cast<Producer*>(argument);
+  for (uint32_t n = 1; n <= producer.packets; ++n) {
+    DecodedPacket packet;
+    packet.serial = n;
+    FeedPenEvent(producer.feed, *producer.session, PacketEvent(packet));
+  }
+}
+
+struct Consumer {
+  PenFeed* feed;
+  std::vector<uint32_t> seen;
+};
+
+void Consume(void* argument) {
+  auto& consumer = *static_cast<Consumer*>(argument);
+  DrainPenFeed(*consumer.feed, &Keep, &consumer.seen);
+}
+
 TEST(pen_feed, hands_every_packet_over_once_and_in_order_when_the_window_falls_behind) {
   auto feed = std::make_unique<PenFeed>();
   auto session = std::make_unique<PenSession>();
-  // Three times the ring: the worker must wait for room, counting progress.
+  // Three times the ring: the worker must wait for room, counting progress,
+  // while the window drains only every 20 ms (the watched run's poll).
   constexpr uint32_t kPackets = 3 * kPenFeedSamples + 7;
-  std::thread worker([&] {
-    for (uint32_t n = 1; n <= kPackets; ++n) {
-      DecodedPacket packet;
-      packet.serial = n;
-      FeedPenEvent(feed.get(), *session, PacketEvent(packet));
-    }
-  });
-  std::vector<uint32_t> seen;
-  while (seen.size() < kPackets) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // a window busy painting
-    DrainPenFeed(*feed, &Keep, &seen);
-  }
-  worker.join();
-  EXPECT_EQ(DrainPenFeed(*feed, &Keep, &seen), 0u);
-  ASSERT_EQ(seen.size(), kPackets);
-  for (uint32_t n = 0; n < kPackets; ++n) ASSERT_EQ(seen[n], n + 1) << "sample " << n;
+  Producer producer{feed.get(), session.get(), kPackets};
+  Consumer consumer{feed.get(), {}};
+  ASSERT_TRUE(RunWatchedWork(&Produce, &producer, session->progress, &Consume, &consumer));
+  EXPECT_EQ(DrainPenFeed(*feed, &Keep, &consumer.seen), 0u);
+  ASSERT_EQ(consumer.seen.size(), kPackets);
+  for (uint32_t n = 0; n < kPackets; ++n) ASSERT_EQ(consumer.seen[n], n + 1) << "sample " << n;
   EXPECT_GT(session->progress.load(), 0) << "the waits for room were not counted";
 }
 

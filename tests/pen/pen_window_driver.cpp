@@ -8,10 +8,12 @@
 //   wait STATUS_PART MS   until the hidden status text contains STATUS_PART
 //   gone STATUS_PART MS   until it no longer does
 //   sleep MS
-//   dump NAME             the header, values and status texts to
+//   dump NAME             the header, values and status texts and the
+//                         processor time the program has used to
 //                         OUT_PREFIX.NAME.txt, and the client area as seen
 //                         on the screen to OUT_PREFIX.NAME.bmp (24-bit)
 //   click ID              a button (WM_COMMAND)
+//   maximize              the window over the whole screen
 //   clipboard NAME        "Copy report", then the clipboard's text to
 //                         OUT_PREFIX.NAME.txt
 //   save FILE             "Save for support...", FILE typed into the save
@@ -132,11 +134,26 @@ void WriteBitmap(const std::wstring& path) {
   ReleaseDC(nullptr, screen);
 }
 
+// The processor time the program has used so far, in milliseconds.
+unsigned long ProcessorMs() {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+  FILETIME created{}, ended{}, kernel{}, user{};
+  const bool known = process != nullptr && GetProcessTimes(process, &created, &ended, &kernel, &user);
+  if (process != nullptr) CloseHandle(process);
+  if (!known) return 0;
+  const auto ms = [](const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32 | time.dwLowDateTime) / 10000u;
+  };
+  return static_cast<unsigned long>(ms(kernel) + ms(user));
+}
+
 void Dump(const std::wstring& prefix, const std::wstring& name) {
   FILE* out = _wfopen((prefix + L"." + name + L".txt").c_str(), L"wb");
   if (out == nullptr) return;
-  std::fprintf(out, "[header]\n%s\n[values]\n%s\n[status]\n%s\n", Utf8(TextOf(kHeader)).c_str(),
-               Utf8(TextOf(kValues)).c_str(), Utf8(TextOf(kStatus)).c_str());
+  std::fprintf(out, "[header]\n%s\n[values]\n%s\n[status]\n%s\n[processor]\n%lu ms\n", Utf8(TextOf(kHeader)).c_str(),
+               Utf8(TextOf(kValues)).c_str(), Utf8(TextOf(kStatus)).c_str(), ProcessorMs());
   std::fclose(out);
   WriteBitmap(prefix + L"." + name + L".bmp");
 }
@@ -259,6 +276,9 @@ int wmain(int argc, wchar_t** argv) {
       Dump(prefix, argv[++k]);
     } else if (step == L"click" && hasArgument) {
       PostMessageW(window, WM_COMMAND, static_cast<WPARAM>(_wtoi(argv[++k])), 0);
+    } else if (step == L"maximize") {
+      ShowWindowAsync(window, SW_MAXIMIZE);
+      PumpFor(300);
     } else if (step == L"clipboard" && hasArgument) {
       Clipboard(prefix, argv[++k]);
     } else if (step == L"save" && hasArgument) {

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
-"""Judges the screenshot of padscope-pen after the simulated library's
-default stroke (sim/README.md): dark pixels at and between the points the
-pen touched, none elsewhere on the canvas, and a wider line where the
-pressure was higher.
+"""Judges the screenshot of padscope-pen after a stroke: dark pixels at and
+between the points the pen touched, none elsewhere on the canvas, and a
+wider line where the pressure was higher.
 
-    stroke_pixels.py DUMP.txt DUMP.bmp
+    stroke_pixels.py DUMP.txt DUMP.bmp [X,Y,PRESSURE...]
+
+The points are the packets in contact in the coordinates of the packets;
+without them, those of the simulated library's default stroke
+(sim/README.md).
 
 Where a point lands follows from the window's promise that where the pen is
 on the tablet is where it is drawn: the canvas (from the status line) stands
@@ -60,7 +63,8 @@ def main():
         return (left + (x - x_min) * last_x // (x_max - x_min),
                 top + last_y - (y - y_min) * last_y // (y_max - y_min))
 
-    points = [place(x, y) for x, y, _ in CONTACT]
+    contact = [tuple(int(v) for v in point.split(',')) for point in sys.argv[3:]] or CONTACT
+    points = [place(x, y) for x, y, _ in contact]
     _, _, lum = read_bmp(sys.argv[2])
     failures = []
 
@@ -90,12 +94,16 @@ def main():
     def thickness(x, y):
         return sum(1 for j in range(-heaviest, heaviest + 1) if lum(x, y + j) < DARK)
 
-    light, heavy = thickness(*points[0]), thickness(*points[4])
+    lightest = min(range(len(contact)), key=lambda k: contact[k][2])
+    heaviest_point = max(range(len(contact)), key=lambda k: contact[k][2])
+    light, heavy = thickness(*points[lightest]), thickness(*points[heaviest_point])
     if heavy <= light + 2:
-        failures.append('the line is %d pixels thick at pressure 8191 and %d at 1024' % (heavy, light))
+        failures.append('the line is %d pixels thick at pressure %d and %d at %d' %
+                        (heavy, contact[heaviest_point][2], light, contact[lightest][2]))
     for failure in failures:
         print('stroke_pixels: ' + failure)
-    print('stroke_pixels: thickness %d at pressure 1024, %d at 8191' % (light, heavy))
+    print('stroke_pixels: thickness %d at pressure %d, %d at %d' %
+          (light, contact[lightest][2], heavy, contact[heaviest_point][2]))
     return 1 if failures else 0
 
 
