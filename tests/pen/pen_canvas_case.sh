@@ -6,11 +6,15 @@
 # session given up by "Test again"; and the close at any moment ending the
 # program with 0 within a second.
 #
-#   pen_canvas_case.sh PROGRAM REPORT_PROGRAM SIM_DIR DRIVER WORK_DIR WINE_RUN [CASE...]
+#   pen_canvas_case.sh PROGRAM REPORT_PROGRAM SIM_DIR DRIVER WORK_DIR WINE_RUN LIMIT_MS [CASE...]
+#
+# LIMIT_MS: how long the close and the answer to a message may take (1000,
+# the program's promise; more in the emulated x86 machine, whose speed
+# follows the host's load).
 set -uo pipefail
 
-readonly program="$1" report_program="$2" sim_dir="$3" driver="$4" work="$5" wine_run="$6"
-shift 6
+readonly program="$1" report_program="$2" sim_dir="$3" driver="$4" work="$5" wine_run="$6" limit_ms="$7"
+shift 7
 cases=("$@")
 [ ${#cases[@]} -gt 0 ] || cases=(stroke fault hang given_up close_table)
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -46,12 +50,12 @@ run() {
   closed_in_time "$name"
 }
 
-# The close must end the process with 0 within a second.
+# The close must end the process with 0 within a second (LIMIT_MS).
 closed_in_time() {
   local line
   line="$(tr -d '\r' <"$work/$1.out" | grep '^exit ')"
   [[ "$line" =~ ^exit\ 0\ after\ ([0-9]+)\ ms$ ]] || { fail "$1: '$line', expected exit 0"; return; }
-  [ "${BASH_REMATCH[1]}" -lt 1000 ] || fail "$1: the program took ${BASH_REMATCH[1]} ms to end after the close"
+  [ "${BASH_REMATCH[1]}" -lt "$limit_ms" ] || fail "$1: the program took ${BASH_REMATCH[1]} ms to end after the close"
 }
 
 # The window answered every message the driver sent within a second (a
@@ -59,7 +63,7 @@ closed_in_time() {
 answered() {
   local slowest
   slowest="$(tr -d '\r' <"$work/$1.out" | sed -n 's/^slowest answer \([0-9]*\) ms.*$/\1/p')"
-  [ -n "$slowest" ] && [ "$slowest" -lt 1000 ] || fail "$1: the window took ${slowest:-?} ms to answer a message"
+  [ -n "$slowest" ] && [ "$slowest" -lt "$limit_ms" ] || fail "$1: the window took ${slowest:-?} ms to answer a message"
 }
 
 has() { tr -d '\r' <"$work/$1.dump.txt" | grep -qxF -- "$2" || fail "$1: no line '$2' in: $(tr '\n' '|' <"$work/$1.dump.txt")"; }
@@ -82,7 +86,7 @@ for case in "${cases[@]}"; do
       answered stroke
       # Copy report: the report, the findings and the pen's values.
       copied="$(tr -d '\r' <"$work/stroke.copied.txt")"
-      for line in "PADSCOPE x64 - " "Diagnosis" "PEN SESSION" "Packets read: 9" "Strokes drawn: 1"; do
+      for line in "PADSCOPE x[0-9][0-9] - " "Diagnosis" "PEN SESSION" "Packets read: 9" "Strokes drawn: 1"; do
         grep -q "^$line" <<<"$copied" || fail "stroke: the copied text has no line '$line'"
       done
       # Save for support: the recording padscope-report --record writes of the same library.
