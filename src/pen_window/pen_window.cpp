@@ -1,5 +1,7 @@
 #include "pen_window/pen_window.h"
 
+#include <new>
+
 #include "pen_window/canvas_view.h"
 #include "pen_window/pen_window_state.h"
 #include "pen_window/run_watch.h"

@@ -182,7 +182,10 @@ void WatchRun(PenWindowState& state, uint64_t now) {
     BeginReading(state, *session);
   }
   // The cross-hair moves only with a packet: a pen held still costs no paint.
-  if (state.reading && DrainPenFeed(run.feed, &TakeSample, &state) > 0) MoveMark(state);
+  if (state.reading && DrainPenFeed(run.feed, &TakeSample, &state) > 0) {
+    MoveMark(state);
+    state.shadow.verdict = JudgePen(state.shadow);  // what the packets so far show
+  }
   if (now - state.rateStartedAt >= 1000) {
     state.packetsPerSecond = static_cast<uint32_t>(state.rateCount * 1000u / (now - state.rateStartedAt));
     state.rateCount = 0;

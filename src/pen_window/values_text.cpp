@@ -89,9 +89,7 @@ std::u16string SessionVerdict(const PenWindowState& state) {
   }
   if (!state.reading) return u"not yet known";
   if (state.shadow.tally.packets == 0) return u"waiting for the pen: move it over the tablet and press the tip";
-  PenSession& shadow = const_cast<PenSession&>(state.shadow);
-  shadow.verdict = JudgePen(shadow);
-  if (PenVerdictText(shadow, text, 512) == 0) return u"no problem seen so far";
+  if (PenVerdictText(state.shadow, text, 512) == 0) return u"no problem seen so far";
   return text;
 }
 
