@@ -16,7 +16,7 @@ set -uo pipefail
 readonly program="$1" report_program="$2" sim_dir="$3" driver="$4" work="$5" wine_run="$6" limit_ms="$7"
 shift 7
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(stroke fault hang given_up close_table)
+[ ${#cases[@]} -gt 0 ] || cases=(stroke pressure_zero fault hang given_up close_table)
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 failures=0
@@ -32,12 +32,15 @@ cp "$report_program" "$work/padscope-report.exe"
 cp "$sim_dir/WINTAB32.DLL" "$work/"
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
-# run NAME INJECT STEP...: the program with PADSCOPE_SIM_INJECT=INJECT, the
-# driver's steps; the driver's output in $work/NAME.out.
+# run NAME INJECT STEP...: the program with PADSCOPE_SIM_INJECT=INJECT (and
+# PADSCOPE_SIM_PROFILE=$profile when set), the driver's steps; the driver's
+# output in $work/NAME.out.
+profile=""
 run() {
   local name="$1" inject="$2"
   shift 2
-  WINEDLLOVERRIDES=wintab32=n PADSCOPE_SIM_INJECT="$inject" timeout 120 "$wine_run" "$work/padscope-pen.exe" \
+  WINEDLLOVERRIDES=wintab32=n PADSCOPE_SIM_INJECT="$inject" PADSCOPE_SIM_PROFILE="$profile" \
+    timeout 120 "$wine_run" "$work/padscope-pen.exe" \
     >"$work/$name.program" 2>&1 &
   local pid=$!
   timeout 110 "$wine_run" "$driver" "$(windows_path "$work/$name")" "$@" >"$work/$name.out" 2>&1
@@ -81,6 +84,9 @@ for case in "${cases[@]}"; do
       has stroke 'Proximity: out'
       has stroke 'Packets read: 9'
       has stroke 'Strokes drawn: 1'
+      # Pressure from 0 to the device's top and back: nothing wrong, the
+      # session still reading.
+      has stroke 'Verdict: no problem seen so far'
       grep -q '^Library: .*WINTAB32.DLL, version ' "$work/stroke.dump.txt" || fail "stroke: no library line"
       python3 "$here/stroke_pixels.py" "$work/stroke.dump.txt" "$work/stroke.dump.bmp" || fail "stroke: the pixels"
       answered stroke
@@ -94,6 +100,19 @@ for case in "${cases[@]}"; do
         --record "$(windows_path "$work/recorded.profile")" >/dev/null 2>&1
       cmp -s "$work/saved.profile" "$work/recorded.profile" ||
         fail "stroke: the saved recording differs from --record's: $(diff "$work/saved.profile" "$work/recorded.profile" | head -5)"
+      ;;
+    pressure_zero)
+      # The tip down but the pressure 0 throughout: a stroke by the tip
+      # button at the lightest width, and the verdict while still reading.
+      printf '%s\n' 'base default' 'packet none' 'packet time 1000 cursor 0 x 10000 y 8000 pressure 0 buttons 1' \
+        'packet time 1020 x 11000 y 8400' 'packet time 1040 x 12000 y 8800' 'packet time 1060 status 1 buttons 0' \
+        >"$work/pressure-zero.profile"
+      profile="$(windows_path "$work/pressure-zero.profile")"
+      run pressure_zero "" wait "packets=4 " 60000 sleep 300 dump dump close
+      profile=""
+      has pressure_zero 'Strokes drawn: 1'
+      has pressure_zero 'Verdict: pressure never left 0 while the tip touched the tablet'
+      grep -q '^stage=reading ' "$work/pressure_zero.dump.txt" || fail "pressure_zero: the session was not still reading"
       ;;
     fault)
       # A fault in the reading costs that call; the session ends cleanly.
