@@ -16,7 +16,7 @@ set -uo pipefail
 readonly program="$1" report_program="$2" sim_dir="$3" driver="$4" work="$5" wine_run="$6" limit_ms="$7"
 shift 7
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(stroke pressure_zero fault hang given_up close_table)
+[ ${#cases[@]} -gt 0 ] || cases=(stroke support pressure_zero fault hang given_up close_table)
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 failures=0
@@ -75,8 +75,7 @@ for case in "${cases[@]}"; do
   case "$case" in
     stroke)
       # The default stroke: 9 packets in 160 ms, the last one leaving.
-      run stroke "" wait "packets=9 " 60000 wait "proximity=0" 5000 sleep 300 dump dump clipboard copied \
-        save "$(windows_path "$work/saved.profile")" close
+      run stroke "" wait "packets=9 " 60000 wait "proximity=0" 5000 sleep 300 dump dump close
       has stroke 'Tablet: Simulated Pen Tablet M; cursors: 0 "Pressure Pen", 1 "Pressure Eraser", 2 "Four-Button Puck"'
       has stroke 'Cursor: 0 "Pressure Pen"'
       has stroke 'x: 13500'
@@ -90,16 +89,20 @@ for case in "${cases[@]}"; do
       grep -q '^Library: .*WINTAB32.DLL, version ' "$work/stroke.dump.txt" || fail "stroke: no library line"
       python3 "$here/stroke_pixels.py" "$work/stroke.dump.txt" "$work/stroke.dump.bmp" || fail "stroke: the pixels"
       answered stroke
+      ;;
+    support)
       # Copy report: the report, the findings and the pen's values.
-      copied="$(tr -d '\r' <"$work/stroke.copied.txt")"
+      run support "" wait "packets=9 " 60000 wait "proximity=0" 5000 clipboard copied \
+        save "$(windows_path "$work/saved.profile")" close
+      copied="$(tr -d '\r' <"$work/support.copied.txt")"
       for line in "PADSCOPE x[0-9][0-9] - " "Diagnosis" "PEN SESSION" "Packets read: 9" "Strokes drawn: 1"; do
-        grep -q "^$line" <<<"$copied" || fail "stroke: the copied text has no line '$line'"
+        grep -q "^$line" <<<"$copied" || fail "support: the copied text has no line '$line'"
       done
       # Save for support: the recording padscope-report --record writes of the same library.
       WINEDLLOVERRIDES=wintab32=n timeout 120 "$wine_run" "$work/padscope-report.exe" \
         --record "$(windows_path "$work/recorded.profile")" >/dev/null 2>&1
       cmp -s "$work/saved.profile" "$work/recorded.profile" ||
-        fail "stroke: the saved recording differs from --record's: $(diff "$work/saved.profile" "$work/recorded.profile" | head -5)"
+        fail "support: the saved recording differs from --record's: $(diff "$work/saved.profile" "$work/recorded.profile" | head -5)"
       ;;
     pressure_zero)
       # The tip down but the pressure 0 throughout: a stroke by the tip

@@ -220,6 +220,7 @@ void Save(const std::wstring& file) {
   if (GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) {
     std::printf("FAIL: nothing was saved\n");
     ++failures;
+    PostMessageW(search.found, WM_COMMAND, IDCANCEL, 0);  // so that the close can follow
   }
 }
 
