@@ -16,7 +16,7 @@ set -uo pipefail
 readonly program="$1" report_program="$2" sim_dir="$3" driver="$4" work="$5" wine_run="$6" limit_ms="$7"
 shift 7
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(stroke support pressure_zero fault hang given_up close_table)
+[ ${#cases[@]} -gt 0 ] || cases=(stroke support eraser pressure_zero fault hang report_hang given_up close_table)
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 failures=0
@@ -104,6 +104,27 @@ for case in "${cases[@]}"; do
       cmp -s "$work/saved.profile" "$work/recorded.profile" ||
         fail "support: the saved recording differs from --record's: $(diff "$work/saved.profile" "$work/recorded.profile" | head -5)"
       ;;
+    eraser)
+      # The eraser (cursor 1, named "Pressure Eraser") draws in blue.
+      printf '%s\n' 'base default' 'packet none' 'packet time 1000 cursor 1 x 10000 y 8000 pressure 8191 buttons 1' \
+        'packet time 1020 x 14000 y 8000' 'packet time 1040 status 1 pressure 0 buttons 0' >"$work/eraser.profile"
+      profile="$(windows_path "$work/eraser.profile")"
+      run eraser "" wait "packets=3 " 60000 sleep 300 dump dump close
+      profile=""
+      has eraser 'Cursor: 1 "Pressure Eraser"'
+      has eraser 'Strokes drawn: 1'
+      python3 - "$work/eraser.dump.bmp" <<'PY' || fail "eraser: no blue ink"
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+offset = struct.unpack_from('<I', data, 10)[0]
+width, height = struct.unpack_from('<ii', data, 18)
+row = (width * 3 + 3) & ~3
+# The eraser's ink at full pressure is pure blue (stored as blue, green, red).
+blue = sum(1 for y in range(abs(height)) for x in range(width)
+           if data[offset + y * row + 3 * x] > 200 and max(data[offset + y * row + 3 * x + 1:offset + y * row + 3 * x + 3]) < 60)
+sys.exit(0 if blue > 20 else 1)
+PY
+      ;;
     pressure_zero)
       # The tip down but the pressure 0 throughout: a stroke by the tip
       # button at the lightest width, and the verdict while still reading.
@@ -133,6 +154,16 @@ for case in "${cases[@]}"; do
         click 1101 gone "hung=" 5000 wait "hung=WTPacketsGet()" 30000 sleep 200 close
       has hang 'WTPacketsGet() <hung>'
       answered hang
+      ;;
+    report_hang)
+      # The report's DVC_PKTDATA never returns: the header says so within
+      # two seconds and the window answers; no pen session follows.
+      profile=hang
+      run report_hang "" wait "hung=DVC_PKTDATA" 60000 dump dump close
+      profile=""
+      tr -d '\r' <"$work/report_hang.dump.txt" | grep -qxF 'The test stopped: DVC_PKTDATA never returned <hung>' ||
+        fail "report_hang: no line saying so in the header"
+      answered report_hang
       ;;
     given_up)
       # Only the first call hangs: the session after Test again reads the stroke.
