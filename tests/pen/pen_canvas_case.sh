@@ -156,8 +156,8 @@ PY
       answered hang
       ;;
     report_hang)
-      # The report's DVC_PKTDATA never returns: the header says so within
-      # two seconds and the window answers; no pen session follows.
+      # The report's DVC_PKTDATA never returns: the header names the row,
+      # the window answers, and no pen session follows.
       profile=hang
       run report_hang "" wait "hung=DVC_PKTDATA" 60000 dump dump close
       profile=""
