@@ -4,7 +4,7 @@ SHELL := /bin/bash
 PRESETS_NATIVE := native native-asan
 PRESETS_WINDOWS := x86 x64
 
-.PHONY: run test test-x86 build dist deps fuzz bench clean
+.PHONY: run run-pen test test-x86 build dist deps fuzz bench clean
 
 deps:
 	@bash tools/install-deps.sh
@@ -17,6 +17,10 @@ build: deps
 
 run: build
 	@bash tools/run.sh
+
+# The pen tester window with a scripted stroke, and its screenshot.
+run-pen: build
+	@bash tools/run-pen.sh
 
 # Every build, then ctest in each and one line that sums them up; the x86
 # build's tests run last, in the emulated x86 machine (tools/make-test.sh),

@@ -4,8 +4,9 @@
 # one report, and, under Wine, the dialog's start-up next to a bare dialog of
 # the same template; the whole table is measured twice, each figure as the
 # median of its repetitions, and the spread between the two runs is shown.
-# Then the sizes of both Windows executables and, under Wine, the delay from
-# a hang to <hung>.
+# Then the pen session at 1,000 packets a second, natively and (the pen
+# window) under Wine; the sizes of both Windows executables and, under
+# Wine, the delay from a hang to <hung>.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 readonly runs=2 startup_rounds=15
@@ -126,6 +127,9 @@ for run in $(seq "$runs"); do
   echo "pen session, run $run:"
   LD_LIBRARY_PATH=build/bench/sim build/bench/tests/bench/pen_bench "$work/pen.profile" 10000 11 | sed 's/^/  /'
 done
+if [ "$have_wine" = 1 ]; then
+  bash tools/bench-pen-window.sh "$work/pen.profile" "$work/pen-window" "$runs"
+fi
 echo
 
 for arch in x86 x64; do

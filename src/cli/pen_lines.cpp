@@ -5,6 +5,7 @@
 
 #include "cli/pen_text.h"
 #include "diagnosis/load_error.h"
+#include "pen/pen_verdict_text.h"
 #include "report/dialog_state.h"
 
 namespace {
@@ -198,61 +199,11 @@ void WriteCursors(PenOutput& output, const PenSession& session) {
   line.End();
 }
 
-// The verdicts whose text has no number in it; null for the others.
-const char16_t* PlainVerdictText(PenVerdict verdict) {
-  switch (verdict) {
-    case PenVerdict::libraryBrokeCount:
-      return u"the library failed: WTPacketsGet() answered another count than the 1 packet asked";
-    case PenVerdict::libraryNotEnabled:
-      return u"the library failed: WTEnable(TRUE) answered 0 and no packets came";
-    case PenVerdict::hiddenWindow:
-      return u"no packets came to the check's hidden window: some libraries deliver packets only to a window "
-             u"under the pen; run the check again with --pen-window";
-    case PenVerdict::noPackets:
-      return u"no packets came: was the pen moved over the tablet during the check?";
-    case PenVerdict::noPressureField:
-      return u"the packets carry no pressure: lcPktData lacks PK_NORMAL_PRESSURE";
-    case PenVerdict::onlyHovered:
-      return u"the pen only hovered: no packet was in contact with the tablet; press the tip on the tablet "
-             u"during the check";
-    case PenVerdict::pressureZero:
-      return u"pressure never left 0 while the tip touched the tablet";
-    default:
-      return nullptr;
-  }
-}
-
 void WriteVerdict(PenOutput& output, const PenSession& session) {
-  const ContactTally& contact = ContactOf(session.tally, session.layout.fields);
-  const char16_t* verdict = u"Verdict";
-  if (const char16_t* text = PlainVerdictText(session.verdict)) {
-    WriteRow(output, verdict, u"%s", text);
-    return;
-  }
-  switch (session.verdict) {
-    case PenVerdict::libraryFaulted:
-      WriteRow(output, verdict, u"the library failed: %s faulted (see its row above)",
-               session.enableFaulted ? u"WTEnable(TRUE)" : u"WTPacketsGet()");
-      return;
-    case PenVerdict::pressureFixed:
-      WriteRow(output, verdict, u"pressure never changed (always %u) while the tip touched the tablet",
-               contact.pressureMin);
-      return;
-    case PenVerdict::tipNotReleased:
-      WriteRow(output, verdict,
-               u"pressure stayed at %u or more after the tip lifted (near zero is up to %u): a worn or stuck tip, "
-               u"or a driver that does not release pressure",
-               contact.liftedPressureMin, NearZeroPressure(session));
-      return;
-    case PenVerdict::lowPressureRange:
-      WriteRow(output, verdict,
-               u"pressure reached only %u%% of the device's range: press harder, or check the pen's pressure "
-               u"settings in the driver",
-               PressureShare(session, contact.pressureMax));
-      return;
-    default:
-      return;  // none, or one with a plain text
-  }
+  char16_t text[kQueuedLineUnits];
+  if (PenVerdictText(session, text, kQueuedLineUnits) == 0) return;
+  const char16_t* shown = text;
+  WriteRow(output, u"Verdict", u"%s", shown);
 }
 
 void WriteSummary(PenOutput& output, const PenSession& session) {

@@ -7,6 +7,7 @@
 
 #include "diagnosis/diagnosis.h"
 
+#include "diagnosis/diagnosis.h"
 #include "report/report_switches.h"
 #include "report/answer_log.h"
 #include "report/run_outcome.h"
@@ -14,6 +15,7 @@
 struct RunDiagnosis {
   std::vector<Finding> findings;
   std::u16string section;  // written after the report
+  std::vector<Finding> findings;  // what the section lists, in table order
   uint32_t problems = 0;
   bool workerLeftBehind = false;  // the slot questions hung: the process must end without waiting
 };

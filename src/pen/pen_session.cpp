@@ -226,9 +226,15 @@ void OpenAndRead(PenSession& session) {
     session.window.describeContext = &session;
   }
   session.window.closed = &session.windowClosed;
-  session.caller.currentCall.store(u"CreateWindowExW()");
-  CreatePenWindow(session.window);
-  session.caller.currentCall.store(nullptr);
+  const bool ownWindow = session.settings.hostWindow == nullptr;
+  if (ownWindow) {
+    session.caller.currentCall.store(u"CreateWindowExW()");
+    CreatePenWindow(session.window);
+    session.caller.currentCall.store(nullptr);
+  } else {
+    session.window.window = session.settings.hostWindow;
+    session.window.visible = true;
+  }
   if (OpenPenContext(session.caller, session.library, session.window.window, session.logContext, session.context)) {
     Emit(session, PenEventKind::contextOpened);
     if (session.context == nullptr) {
@@ -242,7 +248,7 @@ void OpenAndRead(PenSession& session) {
       Summarise(session);
     }
   }
-  DestroyPenWindow(session.window);
+  if (ownWindow) DestroyPenWindow(session.window);
   platform::FreeGuarded(session.packet, session.layout.recordBytes);
 }
 

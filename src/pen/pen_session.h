@@ -28,6 +28,11 @@ struct PenSettings {
   bool safeMode = true;
   bool noNullBuffer = false;
   bool showWindow = false;  // the session's window over the whole screen, not hidden
+  // A window of the caller's, shown, to open the context on instead of a
+  // window of the session's own (a front end whose window is under the
+  // pen). Its messages are the caller's to handle; the session never
+  // destroys it.
+  void* hostWindow = nullptr;
   // What the shown window says: describeWindow(describeContext, session,
   // text, capacity) writes its lines, terminated, on the session's thread.
   void (*describeWindow)(void* context, const PenSession& session, char16_t* text, size_t capacity) = nullptr;

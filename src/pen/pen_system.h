@@ -41,3 +41,6 @@ void DestroyPenWindow(PenWindow& pen);
 void WaitOnPenWindow(PenWindow& pen, uint32_t milliseconds);
 
 uint64_t MillisecondsNow();
+
+// A finer clock for measuring short delays, in microseconds.
+uint64_t MicrosecondsNow();

@@ -11,6 +11,12 @@ void WaitOnPenWindow(PenWindow&, uint32_t milliseconds) {
   nanosleep(&pause, nullptr);
 }
 
+uint64_t MicrosecondsNow() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000000u + static_cast<uint64_t>(now.tv_nsec) / 1000u;
+}
+
 uint64_t MillisecondsNow() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

@@ -125,3 +125,4 @@ void WaitOnPenWindow(PenWindow& pen, uint32_t milliseconds) {
 }
 
 uint64_t MillisecondsNow() { return GetTickCount64(); }
+

@@ -1,18 +1,24 @@
-// padscope-report.exe, beside each padscope.exe: a console program, linked
-// statically like the dialog, importing only system DLLs. Both release
-// executables: stripped and small.
+// padscope-report.exe and padscope-pen.exe, beside each padscope.exe: a
+// console program and a window program, linked statically like the dialog,
+// importing only system DLLs. Every release executable: stripped, and the
+// product's small.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 
 #include "executable_fixture.h"
 #include "pe_image.h"
+#include "resource_parsers.h"
 
 namespace {
 
+constexpr uint16_t kSubsystemWindowsGui = 2;
 constexpr uint16_t kSubsystemWindowsConsole = 3;
+constexpr uint32_t kVersionType = 16;
+constexpr uint32_t kManifestType = 24;
 
 // A file of the same build folder as that build's padscope.exe.
 std::string BuildFile(pe::Build build, const char* name) {
@@ -40,6 +46,62 @@ TEST(console_companion, is_a_console_program_importing_only_system_dlls) {
   }
 }
 
+std::optional<pe::Image> ParseBuildFile(pe::Build build, const char* name, std::string& path) {
+  path = BuildFile(build, name);
+  const auto file = pe::ReadFile(path);
+  if (!file) return std::nullopt;
+  std::string error;
+  auto image = pe::Parse(*file, error);
+  if (!image) ADD_FAILURE() << path << ": " << error;
+  return image;
+}
+
+const pe::Resource* ResourceOf(const pe::Image& image, uint32_t type) {
+  for (const pe::Resource& resource : image.resources) {
+    if (resource.type == type && resource.id == 1) return &resource;
+  }
+  return nullptr;
+}
+
+// The pen window: a GUI program of the system's own DLLs with the dialog's
+// manifest and a version resource of its own name.
+TEST(pen_window_program, is_a_gui_program_of_system_dlls_with_the_dialogs_manifest_and_its_own_version) {
+  for (pe::Build build : {pe::Build::x86, pe::Build::x64}) {
+    std::string path, dialogPath;
+    const auto image = ParseBuildFile(build, "padscope-pen.exe", path);
+    const auto dialog = ParseBuildFile(build, "padscope.exe", dialogPath);
+    if (!image || !dialog) continue;
+    EXPECT_EQ(image->subsystem, kSubsystemWindowsGui) << path;
+    for (const pe::Import& import : image->imports) {
+      std::string dll = import.dll;
+      std::transform(dll.begin(), dll.end(), dll.begin(), [](unsigned char c) { return std::tolower(c); });
+      // comdlg32: the standard save dialog of "Save for support...".
+      EXPECT_TRUE(dll == "kernel32.dll" || dll == "user32.dll" || dll == "gdi32.dll" || dll == "comdlg32.dll" ||
+                  dll == "version.dll" || dll == "msvcrt.dll")
+          << path << " imports " << import.dll;
+    }
+    const pe::Resource* manifest = ResourceOf(*image, kManifestType);
+    const pe::Resource* dialogManifest = ResourceOf(*dialog, kManifestType);
+    ASSERT_TRUE(manifest != nullptr && dialogManifest != nullptr) << path;
+    EXPECT_EQ(manifest->data, dialogManifest->data) << path;
+    const pe::Resource* version = ResourceOf(*image, kVersionType);
+    ASSERT_TRUE(version != nullptr) << path;
+    std::string error;
+    const auto root = pe::ParseVersionResource(version->data, error);
+    ASSERT_TRUE(root) << path << ": " << error;
+    // StringFileInfo, its one table, and the file's own name in it.
+    bool named = false;
+    for (const pe::VersionNode& block : root->children) {
+      for (const pe::VersionNode& table : block.children) {
+        for (const pe::VersionNode& entry : table.children) {
+          if (entry.key == u"OriginalFilename") named = entry.text == u"padscope-pen.exe";
+        }
+      }
+    }
+    EXPECT_TRUE(named) << path << ": OriginalFilename is not padscope-pen.exe";
+  }
+}
+
 // What a person downloads: stripped (no symbols, no debugging sections; the
 // static runtime's alone came to twice the program), and within the sizes
 // the product is held to. The 64-bit edition is held to being stripped.
@@ -56,6 +118,8 @@ TEST(release_executables, are_stripped_and_small) {
       {pe::Build::x86, "padscope-report.exe", 256 * 1024},
       {pe::Build::x64, "padscope.exe", 0},
       {pe::Build::x64, "padscope-report.exe", 0},
+      {pe::Build::x86, "padscope-pen.exe", 0},
+      {pe::Build::x64, "padscope-pen.exe", 0},
   };
   int checked = 0;
   for (const Row& row : rows) {
