@@ -23,7 +23,7 @@ bool WritePenLine(void* utf16, const char16_t* text, size_t length) {
   return WriteReport(text, length, *static_cast<const bool*>(utf16));
 }
 
-PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
+PenCheckResult RunPenCheckAfterReport(const ReportOptions& options, PenRecord* record) {
   static bool utf16 = false;
   utf16 = options.utf16;
   PenSettings settings;
@@ -32,7 +32,7 @@ PenCheckResult RunPenCheckAfterReport(const ReportOptions& options) {
   settings.noNullBuffer = options.noNullBuffer;
   settings.showWindow = options.penWindow;
   settings.describeWindow = &DescribePenWindow;
-  return RunPenCheck(settings, &WritePenLine, &utf16);
+  return RunPenCheck(settings, &WritePenLine, &utf16, record);
 }
 
 // --help and --version: the text, or the line that says it was lost.
@@ -57,11 +57,13 @@ int RunReport(int argc, const char* const* argv) {
       break;
   }
 
+  ReportOptions options = command.options;
   RunExports exports;
   std::string exportError;
-  if (!PrepareExports(command.options, exports, exportError)) {
+  int exportCode = kExitUsage;
+  if (!PrepareExports(options, exports, exportError, exportCode)) {
     WriteErrorLine(exportError);
-    return kExitUsage;
+    return exportCode;
   }
   DialogState* state = NewDialogState(nullptr);
   if (state == nullptr) {
@@ -70,7 +72,6 @@ int RunReport(int argc, const char* const* argv) {
     return kExitFailure;
   }
   AttachExports(exports, *state);
-  const ReportOptions& options = command.options;
   ApplySwitches(options, *state);
 
   bool hung = false;
@@ -79,7 +80,7 @@ int RunReport(int argc, const char* const* argv) {
   // The pen check follows a report that was written (the JSON document
   // stands alone: the two options do not go together).
   if (!hung && options.penCheck && code != kExitFailure) {
-    const PenCheckResult pen = RunPenCheckAfterReport(options);
+    const PenCheckResult pen = RunPenCheckAfterReport(options, PenRecordOf(exports, options));
     hung = pen.hung;
     code = MostSevere(code, pen.exitCode);
     if (StandardOutputFailed()) {
@@ -87,6 +88,7 @@ int RunReport(int argc, const char* const* argv) {
       code = kExitFailure;
     }
   }
+  code = FinishRecording(exports, options, code);
   if (hung) {
     // The stuck worker cannot be joined; end the process without running
     // anything that could wait for it or touch what it holds (on Windows

@@ -24,6 +24,19 @@ void PrintLine(void* argument, const char16_t* text, size_t length) {
   if (!printer->write(printer->context, text, length)) printer->stopRequested->store(true);
 }
 
+// The events told to the lines and, when the run is recorded, to the recording.
+struct RecordingOutput {
+  PenOutput* output;
+  PenRecord* record;
+  std::atomic<bool> closed{false};  // set when the session hung: the recording is being written
+};
+
+void RecordAndWrite(void* context, const PenSession& session, const PenEvent& event) {
+  auto* recording = static_cast<RecordingOutput*>(context);
+  if (!recording->closed.load()) RecordPenEvent(*recording->record, session, event);
+  WritePenEvent(recording->output, session, event);
+}
+
 void PrintLines(void* argument) {
   auto* printer = static_cast<Printer*>(argument);
   TakeLines(printer->output->lines, &PrintLine, printer);
@@ -32,12 +45,20 @@ void PrintLines(void* argument) {
 }  // namespace
 
 PenCheckResult RunPenCheck(const PenSettings& settings,
-                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext) {
-  // Both live on the heap and are never freed when a call hangs: the stuck
+                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext,
+                           PenRecord* record) {
+  // These live on the heap and are never freed when a call hangs: the stuck
   // worker keeps writing into them.
   auto* output = new (std::nothrow) PenOutput;
-  PenSession* session = output != nullptr ? NewPenSession(settings, &WritePenEvent, output) : nullptr;
+  auto* recording = record != nullptr && output != nullptr ? new (std::nothrow) RecordingOutput{output, record} : nullptr;
+  PenSession* session = nullptr;
+  if (recording != nullptr) {
+    session = NewPenSession(settings, &RecordAndWrite, recording);
+  } else if (output != nullptr && record == nullptr) {
+    session = NewPenSession(settings, &WritePenEvent, output);
+  }
   if (session == nullptr) {
+    delete recording;
     delete output;
     return PenCheckResult{kExitFailure, false};
   }
@@ -51,6 +72,10 @@ PenCheckResult RunPenCheck(const PenSettings& settings,
     PrintLines(&printer);
     char16_t line[128];
     const char16_t* call = PenCallUnderWay(*session);
+    if (recording != nullptr) {
+      recording->closed.store(true);
+      RecordPenHang(*record, call);
+    }
     const textformat::FormatArg args[] = {textformat::MakeArg(call != nullptr ? call : u""),
                                           textformat::MakeArg(kHungEnding)};
     const size_t length = textformat::FormatPiece(line, 128, u"%-30s %s\r\n", args, 2).stored;
@@ -59,6 +84,7 @@ PenCheckResult RunPenCheck(const PenSettings& settings,
   }
   const int exitCode = ExitCodeOfPen(session->ending, session->verdict);
   DeletePenSession(session);
+  delete recording;
   delete output;
   return PenCheckResult{exitCode, false};
 }

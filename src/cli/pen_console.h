@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "exports/pen_record.h"
 #include "pen/pen_session.h"
 
 struct PenCheckResult {
@@ -15,6 +16,8 @@ struct PenCheckResult {
 
 // Writes the check's text through write(context, text, length) line by
 // line, as it comes, on the calling thread. A write that answers false
-// (its reader went away) ends the reading as Ctrl+C does.
+// (its reader went away) ends the reading as Ctrl+C does. `record`, when
+// given, keeps every event for the recording.
 PenCheckResult RunPenCheck(const PenSettings& settings,
-                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext);
+                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext,
+                           PenRecord* record);

@@ -21,9 +21,20 @@ bool WantsLog(const ReportOptions& options) {
   return options.json || options.diagnose || !options.recordPath.empty();
 }
 
+// The test's options beyond the five switches, as a recording keeps them.
+std::string TestOptions(const ReportOptions& options) {
+  std::string line;
+  if (options.diagnose) line += " --diagnose";
+  if (options.penCheck) line += " --pen=" + std::to_string(options.penSeconds);
+  if (options.penWindow) line += " --pen-window";
+  return line;
+}
+
 }  // namespace
 
-bool PrepareExports(const ReportOptions& options, RunExports& exports, std::string& error) {
+bool PrepareExports(ReportOptions& options, RunExports& exports, std::string& error, int& exitCode) {
+  exitCode = kExitUsage;
+  if (!options.replayPath.empty() && !PrepareReplay(options, exports.replay, error, exitCode)) return false;
   if (!WantsLog(options)) return true;
   exports.entries.reset(new (std::nothrow) AnswerLogEntry[kLogEntries]);
   exports.bytes.reset(new (std::nothrow) uint8_t[kLogBytes]);
@@ -43,10 +54,17 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
                   const ReportOptions& options) {
   // Taken at once: after a hang the stuck worker keeps the record, and what
   // it had logged up to the stuck call stays as it is.
-  const AnswerLog log = exports.log;
-  const RunOutcome outcome = state.outcome;
+  exports.finishedLog = exports.log;
+  exports.outcome = state.outcome;
+  exports.reportHung = hung;
+  const AnswerLog& log = exports.finishedLog;
+  const RunOutcome& outcome = exports.outcome;
   const bool reportHung = hung;
   int code = ExitCodeOf(outcome, reportHung);
+  // The machine the rules judge: this one, or in a replay the recorded one.
+  if (options.diagnose || !options.recordPath.empty()) {
+    exports.system = exports.replay.recordedSystem ? exports.replay.system : LookAtSystem(log);
+  }
 
   bool written = true;
   const char* what = "the report";
@@ -55,9 +73,10 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
     written = WriteStandardOutput(document.data(), document.size());
     what = "the JSON document";
   } else if (options.diagnose) {
-    const RunDiagnosis diagnosis = DiagnoseRun(log, outcome, reportHung, options);
+    exports.slots = AskCursorSlots(log, outcome, reportHung, options);
+    const RunDiagnosis diagnosis = DiagnoseRun(log, outcome, reportHung, exports.slots, exports.system);
     if (code == kExitComplete && diagnosis.problems > 0) code = kExitProblemsFound;
-    hung = hung || diagnosis.workerLeftBehind;
+    hung = hung || (exports.slots != nullptr && exports.slots->ran && !exports.slots->ended);
     const std::u16string text = report + diagnosis.section;
     written = WriteReport(text.data(), text.size(), options.utf16);
   } else {
@@ -67,22 +86,40 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
     WriteErrorLine(StandardOutputFailure(what));
     code = kExitFailure;
   }
+  return code;
+}
 
+PenRecord* PenRecordOf(RunExports& exports, const ReportOptions& options) {
+  return options.recordPath.empty() ? nullptr : &exports.pen;
+}
+
+int FinishRecording(RunExports& exports, const ReportOptions& options, int code) {
+  const bool slotsStuck = exports.slots != nullptr && exports.slots->ran && !exports.slots->ended;
+  if (options.recordPath.empty()) {
+    if (!slotsStuck) delete exports.slots;
+    return code;
+  }
   // The recording does not depend on standard output: a run that has
   // something to record is recorded even when its reader went away.
-  if (!options.recordPath.empty()) {
-    std::string profile;
-    std::string error;
-    if (!RecordProfile(log, outcome, reportHung, options, profile, error)) {
-      DiscardWholeFile(exports.record);
-      WriteErrorLine("padscope-report: --record: " + error);
-      // A library that did not load has its own exit code; a run too large
-      // for the log is a recording lost.
-      if (!AnswerLogIsComplete(log)) code = kExitFailure;
-    } else if (!CommitWholeFile(exports.record, profile, error)) {
-      WriteErrorLine(error);
-      code = kExitFailure;
-    }
+  const AnswerLog& log = exports.finishedLog;
+  RecordingExtras extras;
+  extras.options = TestOptions(options);
+  extras.system = &exports.system;
+  extras.slots = exports.slots;
+  extras.pen = &exports.pen;
+  std::string profile;
+  std::string error;
+  if (!RecordProfile(log, exports.outcome, exports.reportHung, options, profile, error, extras)) {
+    DiscardWholeFile(exports.record);
+    WriteErrorLine("padscope-report: --record: " + error);
+    // A library that did not load has its own exit code; a run too large
+    // for the log is a recording lost.
+    if (!AnswerLogIsComplete(log)) code = kExitFailure;
+  } else if (!CommitWholeFile(exports.record, profile, error)) {
+    WriteErrorLine(error);
+    code = kExitFailure;
   }
+  if (!slotsStuck) delete exports.slots;
+  exports.slots = nullptr;
   return code;
 }

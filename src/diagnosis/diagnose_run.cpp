@@ -14,6 +14,8 @@ void KeepVersionValue(void* context, size_t keyIndex, const char16_t* value) {
   CopyLoggedText(keyIndex == 0 ? system->otherFileVersion : system->otherCompanyName, value);
 }
 
+}  // namespace
+
 SystemFacts LookAtSystem(const AnswerLog& log) {
   SystemFacts system;
   system.desktop = platform::Desktop();
@@ -33,20 +35,25 @@ SystemFacts LookAtSystem(const AnswerLog& log) {
   return system;
 }
 
-}  // namespace
+CursorSlotProbe* AskCursorSlots(const AnswerLog& log, const RunOutcome& outcome, bool hung,
+                                const ReportSwitches& switches) {
+  if (hung || outcome.ending != RunEnding::complete) return nullptr;
+  const AnswerLogEntry* cursors = facts::Find(log, wintab::WTI_INTERFACE, wintab::IFC_NCURSORS);
+  return ProbeCursorSlots(facts::CountOf(log, cursors), switches);
+}
 
-RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool hung, const ReportSwitches& switches) {
-  RunDiagnosis result;
-  CursorSlotProbe* slots = nullptr;
-  if (!hung && outcome.ending == RunEnding::complete) {
-    const AnswerLogEntry* cursors = facts::Find(log, wintab::WTI_INTERFACE, wintab::IFC_NCURSORS);
-    slots = ProbeCursorSlots(facts::CountOf(log, cursors), switches);
-    result.workerLeftBehind = slots != nullptr && slots->ran && !slots->ended;
+RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool hung, const CursorSlotProbe* slots,
+                         const SystemFacts& system) {
+  // A replay judges the recorded library, not the simulated one that answered.
+  AnswerLog judged = log;
+  if (system.replayed) {
+    judged.library.path = system.libraryPath;
+    judged.library.fileVersion = system.libraryFileVersion;
+    judged.library.companyName = system.libraryCompanyName;
   }
-  const SystemFacts system = LookAtSystem(log);
-  const std::vector<Finding> findings = Diagnose(DiagnosisInput{log, outcome, hung, slots, system});
+  RunDiagnosis result;
+  const std::vector<Finding> findings = Diagnose(DiagnosisInput{judged, outcome, hung, slots, system});
   result.section = DiagnosisSection(findings);
   result.problems = ProblemCount(findings);
-  if (!result.workerLeftBehind) delete slots;  // a stuck worker may still write into it
   return result;
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "diagnosis/cursor_slots.h"
+#include "diagnosis/diagnosis.h"
 #include "report/report_switches.h"
 #include "report/answer_log.h"
 #include "report/run_outcome.h"
@@ -11,7 +13,17 @@
 struct RunDiagnosis {
   std::u16string section;  // written after the report
   uint32_t problems = 0;
-  bool workerLeftBehind = false;  // the slot questions hung: the process must end without waiting
 };
 
-RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool hung, const ReportSwitches& switches);
+// The system around the program now, as the rules read it.
+SystemFacts LookAtSystem(const AnswerLog& log);
+
+// The diagnosis's own questions after a complete report (null when the run
+// was not complete). A probe whose worker was left behind (`ran` and not
+// `ended`) must be given up, not freed: the process then ends without
+// waiting for it.
+CursorSlotProbe* AskCursorSlots(const AnswerLog& log, const RunOutcome& outcome, bool hung,
+                                const ReportSwitches& switches);
+
+RunDiagnosis DiagnoseRun(const AnswerLog& log, const RunOutcome& outcome, bool hung, const CursorSlotProbe* slots,
+                         const SystemFacts& system);

@@ -1,6 +1,8 @@
 #include "exports/answer_record.h"
 
+#include "exports/recording_format.h"
 #include "format/hex_digits.h"
+#include "report/answer_facts.h"
 #include "format/utf8_encoding.h"
 #include "version/version.h"
 #include "wintab/wintab_binding.h"
@@ -195,13 +197,69 @@ std::string OptionsLine(const ReportSwitches& switches) {
   if (switches.overrideCounts) line += " --override-counts";
   if (!switches.showContextDevice) line += " --no-context-device";
   if (switches.ignoreNullQuery) line += " --ignore-probe";
-  return line.empty() ? " (none)" : line;
+  return line;
+}
+
+std::string TextOrNone(const LoggedText& text) {
+  return text.found ? Quoted(text.text, std::char_traits<char16_t>::length(text.text)) : "none";
+}
+
+std::string Fact(const char* name, const std::string& value) {
+  return std::string("system ") + name + " " + value + "\n";
+}
+
+// The machine the diagnosis judged; a replay judges these, not its own.
+std::string SystemLines(const SystemFacts& system, const LibraryIdentity& library) {
+  const bool replayed = system.replayed;
+  const platform::DesktopBounds& desktop = system.desktop;
+  std::string text = Fact(recorded::kEdition, std::to_string(sizeof(void*) * 8));
+  text += Fact(recorded::kDesktop, std::to_string(desktop.left) + " " + std::to_string(desktop.top) + " " +
+                                       std::to_string(desktop.width) + " " + std::to_string(desktop.height));
+  text += Fact(recorded::kLibraryPath, TextOrNone(replayed ? system.libraryPath : library.path));
+  text += Fact(recorded::kInSystemFolder, system.libraryInSystemFolder ? "yes" : "no");
+  text += Fact(recorded::kLibraryFileVersion, TextOrNone(replayed ? system.libraryFileVersion : library.fileVersion));
+  text += Fact(recorded::kLibraryCompanyName, TextOrNone(replayed ? system.libraryCompanyName : library.companyName));
+  if (!system.otherEditionApplies) return text + Fact(recorded::kOtherEdition, "none");
+  text += Fact(recorded::kOtherEdition, Quoted(system.otherEditionPath.data(), system.otherEditionPath.size()));
+  text += Fact(recorded::kOtherExists, system.otherEditionExists ? "yes" : "no");
+  text += Fact(recorded::kOtherFileVersion, TextOrNone(system.otherFileVersion));
+  return text + Fact(recorded::kOtherCompanyName, TextOrNone(system.otherCompanyName));
+}
+
+bool Asked(const AnswerLog* log, uint32_t category, uint32_t index) {
+  return log != nullptr && facts::Find(*log, category, index) != nullptr;
+}
+
+// The diagnosis's questions past the cursor count, those the report did not ask.
+std::string SlotLines(const AnswerLog& log, const CursorSlotProbe& slots) {
+  Writer writer{slots.outcome, !slots.ended, {}};
+  for (uint32_t i = 0; i < slots.log.entryCount; ++i) {
+    const AnswerLogEntry& entry = slots.log.entries[i];
+    if (entry.step == LoggedStep::query && !Asked(&log, entry.category, entry.index)) writer.Query(slots.log, entry);
+  }
+  return writer.text.empty() ? "" : "\n# The diagnosis's questions past IFC_NCURSORS\n" + writer.text;
+}
+
+// The pen check: the answers it read that nothing before asked, its calls
+// and its packets.
+std::string PenLines(const AnswerLog& log, const CursorSlotProbe* slots, const PenRecord& pen) {
+  std::string text = "\n# The pen check\n";
+  for (const PenRecordedAnswer& answer : pen.answers) {
+    if (Asked(&log, answer.category, answer.index) || Asked(slots != nullptr ? &slots->log : nullptr, answer.category,
+                                                            answer.index)) {
+      continue;
+    }
+    text += "item " + CategoryName(answer.category) + " " + std::to_string(answer.index) +
+            EncodeAnswer(answer.bytes.data(), static_cast<uint32_t>(answer.bytes.size())) + "\n";
+  }
+  // A recording without a script would replay the simulated default stroke.
+  return text + "packet none\n" + pen.lines;
 }
 
 }  // namespace
 
 bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, const ReportSwitches& switches,
-                   std::string& profile, std::string& error) {
+                   std::string& profile, std::string& error, const RecordingExtras& extras) {
   if (!AnswerLogIsComplete(log)) {
     error = "the answers do not fit the recording's room; nothing recorded";
     return false;
@@ -213,10 +271,11 @@ bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, c
   }
   Writer writer{outcome, hung, {}};
   std::string& text = writer.text;
+  text += std::string(kRecordingFormatName) + " " + std::to_string(kRecordingFormatVersion) + "\n";
   text += "# PADSCOPE tablet recording, made by padscope-report " PADSCOPE_VERSION_TEXT "\n";
-  text += "# Options of the recorded test:" + OptionsLine(switches) + "\n";
-  text += "# Replay it with the simulated WINTAB32.DLL (sim/README.md):\n";
-  text += "#   PADSCOPE_SIM_PROFILE=<this file> padscope-report <the same options>\n";
+  text += "# Replay it with: padscope-report --replay <this file>\n";
+  text += "options" + OptionsLine(switches) + extras.options + "\n";
+  if (extras.system != nullptr) text += SystemLines(*extras.system, log.library);
   writer.Identity(log.library);
   for (size_t k = 0; k < kLoggedEntryPoints; ++k) {
     if (log.library.entryPointsLookedUp && !log.library.entryPointFound[k]) {
@@ -243,6 +302,17 @@ bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, c
         break;
     }
   }
+  if (extras.slots != nullptr && extras.slots->ran) text += SlotLines(log, *extras.slots);
+  if (extras.pen != nullptr && extras.pen->ran) text += PenLines(log, extras.slots, *extras.pen);
+  text += std::string("\n") + kRecordingEnd + "\n";
+#ifdef _WIN32
+  profile.clear();
+  for (const char c : text) {
+    if (c == '\n') profile += '\r';
+    profile += c;
+  }
+#else
   profile = std::move(text);
+#endif
   return true;
 }

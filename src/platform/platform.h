@@ -66,6 +66,10 @@ uint32_t LibraryFileName(LibraryHandle library, char16_t* out, uint32_t capacity
 // of KERNEL32; posix: a stand-in whose version tells the kernel release).
 uint32_t SystemLibraryFileName(char16_t* out, uint32_t capacity);
 
+// Sets an environment variable of this process, seen by the libraries it
+// loads afterwards (value in UTF-8; null: removes it); false on failure.
+bool SetProcessVariable(const char* name, const char* value);
+
 // ---- Version resources -----------------------------------------------------
 
 // Receives one found value: the index of its key in the key list and the

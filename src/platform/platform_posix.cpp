@@ -359,6 +359,10 @@ LibraryHandle LoadLibraryNamed(const char16_t* fileName) {
   return library;
 }
 
+bool SetProcessVariable(const char* name, const char* value) {
+  return (value == nullptr ? unsetenv(name) : setenv(name, value, 1)) == 0;
+}
+
 bool ReleaseLibrary(LibraryHandle library) {
   if (library == nullptr || dlclose(library) != 0) {
     lastError = kErrorInvalidHandle;

@@ -1,0 +1,104 @@
+#include "exports/pen_record.h"
+
+#include <cstring>
+
+
+namespace {
+
+using namespace wintab;
+
+// The recording's name of the entry point a row label names ("WTOpenW()").
+const char* EntryOf(const char16_t* label) {
+  static const char* const kEntries[] = {"WTOpenW", "WTEnable", "WTPacketsGet", "WTClose"};
+  for (const char* entry : kEntries) {
+    size_t k = 0;
+    while (entry[k] != 0 && label[k] == static_cast<char16_t>(entry[k])) ++k;
+    if (entry[k] == 0 && label[k] == u'(') return entry;
+  }
+  return nullptr;
+}
+
+void KeepAnswer(PenRecord& record, uint32_t category, uint32_t index, const void* bytes, size_t length) {
+  const auto* first = static_cast<const uint8_t*>(bytes);
+  record.answers.push_back({category, index, std::vector<uint8_t>(first, first + length)});
+}
+
+std::string Field(const char* name, int64_t value) { return std::string(" ") + name + " " + std::to_string(value); }
+
+// Every field the packets carry, named, so that none takes the script's
+// default; the time of packets without one is when they came.
+std::string PacketLine(const PenRecord& record, const PenSession& session, const DecodedPacket& packet) {
+  const uint32_t fields = session.layout.fields;
+  std::string line = "packet";
+  if ((fields & PK_CONTEXT) != 0 && packet.context != reinterpret_cast<uintptr_t>(session.context)) {
+    line += " context " + std::to_string(packet.context);
+  }
+  line += Field("status", packet.status);
+  const uint64_t came = MillisecondsNow() - record.readingStarted;
+  line += Field("time", (fields & PK_TIME) != 0 ? packet.time : static_cast<uint32_t>(came));
+  line += Field("changed", packet.changed) + Field("serial", packet.serial) + Field("cursor", packet.cursor);
+  line += Field("buttons", packet.buttons) + Field("x", packet.x) + Field("y", packet.y) + Field("z", packet.z);
+  line += Field("pressure", packet.normalPressure) + Field("tangent", packet.tangentPressure);
+  static const char* const kAngles[] = {"azimuth", "altitude", "twist", "pitch", "roll", "yaw"};
+  for (int k = 0; k < 3; ++k) line += Field(kAngles[k], packet.orientation[k]);
+  for (int k = 0; k < 3; ++k) line += Field(kAngles[3 + k], packet.rotation[k]);
+  return line + "\n";
+}
+
+// The answers the summary rests on: the device's axes and rate, the names
+// of the cursors seen.
+void KeepSummaryAnswers(PenRecord& record, const PenSession& session) {
+  const uint32_t device = WTI_DEVICES + session.logContext->lcDevice;
+  static const uint32_t kAxisIndex[3] = {DVC_X, DVC_Y, DVC_NPRESSURE};
+  for (int k = 0; k < 3; ++k) {
+    if (session.axisKnown[k]) KeepAnswer(record, device, kAxisIndex[k], &session.axes[k], sizeof(AXIS));
+  }
+  if (session.packetRateKnown) KeepAnswer(record, device, DVC_PKTRATE, &session.packetRate, sizeof(uint32_t));
+  for (uint32_t k = 0; k < session.tally.cursorCount; ++k) {
+    const char16_t* name = session.cursorNames[k];
+    size_t units = 0;
+    while (name[units] != 0) ++units;
+    if (units > 0) KeepAnswer(record, WTI_CURSORS + session.tally.cursors[k], CSR_NAME, name, 2 * (units + 1));
+  }
+}
+
+}  // namespace
+
+void RecordPenEvent(PenRecord& record, const PenSession& session, const PenEvent& event) {
+  record.ran = true;
+  std::string& lines = record.lines;
+  switch (event.kind) {
+    case PenEventKind::contextRead:
+      KeepAnswer(record, WTI_DEFCONTEXT, 0, session.logContext, sizeof(LOGCONTEXTW));
+      break;
+    case PenEventKind::callFaulted:
+      // The guard's code is not told with the event: any fault replays as a fault.
+      if (event.call != nullptr && EntryOf(event.call) != nullptr) {
+        lines += std::string("call ") + EntryOf(event.call) + " segv\n";
+      }
+      break;
+    case PenEventKind::contextOpened:
+      if (session.context == nullptr) {
+        lines += "call WTOpenW fail\n";
+      } else if (reinterpret_cast<uintptr_t>(session.context) != 1) {
+        lines += "handles " + std::to_string(reinterpret_cast<uintptr_t>(session.context)) + "\n";
+      }
+      break;
+    case PenEventKind::enabled:
+      if (event.answer == 0) lines += "call WTEnable fail\n";
+      break;
+    case PenEventKind::readingStarted: record.readingStarted = MillisecondsNow(); break;
+    case PenEventKind::packet: lines += PacketLine(record, session, *event.packet); break;
+    case PenEventKind::brokenCount: lines += "call WTPacketsGet count=" + std::to_string(event.answer) + "\n"; break;
+    case PenEventKind::closed:
+      if (event.answer == 0) lines += "call WTClose fail\n";
+      break;
+    case PenEventKind::summary: KeepSummaryAnswers(record, session); break;
+    default: break;
+  }
+}
+
+void RecordPenHang(PenRecord& record, const char16_t* call) {
+  const char* entry = call != nullptr ? EntryOf(call) : nullptr;
+  if (entry != nullptr) record.lines += std::string("call ") + entry + " hang\n";
+}
