@@ -150,7 +150,7 @@ bool PrepareReplay(ReportOptions& options, Replay& replay, std::string& error, i
   platform::SetProcessVariable(kProfileVariable, options.replayPath.c_str());
   platform::SetProcessVariable(kInjectVariable, nullptr);
   platform::SetProcessVariable(kLoaderHangVariable, "check");
-  const platform::LibraryHandle handle = platform::LoadLibraryNamed(library.c_str());
+  const platform::LibraryHandle handle = platform::LoadLibraryApart(library.c_str());
   if (handle == nullptr) {
     error = prefix + "the simulated library " + ToUtf8(library.data(), library.size()) +
             " could not be loaded (error " + std::to_string(platform::LastErrorCode()) + ")";

@@ -28,7 +28,15 @@ SystemFacts LookAtSystem(const AnswerLog& log) {
   system.otherEditionApplies = true;
   system.otherEditionPath = path;
   system.otherEditionExists = platform::FileExists(path.c_str());
-  if (system.otherEditionExists) {
+  // A load or a release that never returned holds the system's loader
+  // lock, which reading another library's version strings waits for.
+  bool loaderHeld = false;
+  for (uint32_t i = 0; i < log.entryCount; ++i) {
+    const AnswerLogEntry& entry = log.entries[i];
+    loaderHeld = loaderHeld || ((entry.step == LoggedStep::load || entry.step == LoggedStep::release) &&
+                                entry.real.state == CallState::underway);
+  }
+  if (system.otherEditionExists && !loaderHeld) {
     static const char16_t* const keys[] = {u"FileVersion", u"CompanyName"};
     platform::ReadVersionStrings(path.c_str(), keys, 2, &KeepVersionValue, &system);
   }

@@ -45,6 +45,12 @@ using LibraryHandle = void*;
 // then LastErrorCode() tells why.
 LibraryHandle LoadLibraryNamed(const char16_t* fileName);
 
+// Loads a library only to ask it something before a test, so that the
+// test's own load of the same file is a first load again, with all that a
+// library does while it loads (posix: in a link namespace of its own, as a
+// library there may never be unloaded). Released with ReleaseLibrary.
+LibraryHandle LoadLibraryApart(const char16_t* path);
+
 // Releases a library loaded by LoadLibraryNamed; true on success.
 bool ReleaseLibrary(LibraryHandle library);
 

@@ -127,6 +127,8 @@ LibraryHandle LoadLibraryNamed(const char16_t* fileName) {
   return reinterpret_cast<LibraryHandle>(LoadLibraryW(AsWide(fileName)));
 }
 
+LibraryHandle LoadLibraryApart(const char16_t* path) { return LoadLibraryNamed(path); }
+
 bool SetProcessVariable(const char* name, const char* value) {
   wchar_t wideName[64];
   wchar_t wideValue[kVariableUnits];

@@ -29,14 +29,31 @@ fail() {
 rm -rf "$work"
 mkdir -p "$work"
 
-# run LIBRARY(sim|no-wtinfo|none) PROFILE INJECT [OPTIONS...]: sets $out,
-# $err (file names) and $status.
+# run LIBRARY(sim|no-wtinfo|none|replay) PROFILE INJECT [OPTIONS...]: sets
+# $out, $err (file names) and $status. A replay (--replay in the options)
+# finds the simulated library in sim/ beside the program by itself: it runs
+# with neither a library path nor an override, and a profile and an
+# injection in the environment that it must not heed.
 run() {
   local library="$1" profile="$2" inject="$3"
   shift 3
   local dir="$work/$library"
   out="$work/out" err="$work/err"
   mkdir -p "$dir"
+  if [ "$library" = replay ]; then
+    local ignored="interface,IFC_NDEVICES,real,segv;WTOpenW,fail"
+    if [ "$mode" = native ]; then
+      env -u LD_LIBRARY_PATH PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
+        timeout 20 "$program" "$@" >"$out" 2>"$err"
+    else
+      [ -e "$dir/padscope-report.exe" ] || { cp "$program" "$dir/padscope-report.exe" && mkdir -p "$dir/sim" &&
+        cp "$sim_dir/WINTAB32.DLL" "$dir/sim/"; }
+      env -u WINEDLLOVERRIDES PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
+        timeout 60 "$wine_run" "$dir/padscope-report.exe" "$@" >"$out" 2>"$err"
+    fi
+    status=$?
+    return
+  fi
   if [ "$mode" = native ]; then
     local path="$dir"
     [ "$library" = sim ] && path="$sim_dir"
@@ -412,20 +429,29 @@ run sim default "" --pen=soon
 expect_status 2 "pen: a bad duration"
 grep -q "'--pen=soon'" "$err" || fail "pen: a bad duration: not named"
 # Recorded and replayed: every built-in profile of the simulated library,
-# and a hostile run (faults with Safe Mode at several rows, a late hang),
-# give the same report (apart from what the normalizer replaces) and the
-# same exit code.
+# option combinations, the pen check with each of its calls failing, and a
+# hostile run (faults with Safe Mode at several rows, a late hang) give the
+# same report, findings and pen lines (apart from what the normalizer
+# replaces) and the same exit code, replayed with --replay alone: the
+# recording brings its options and the machine it was made on (natively
+# the stand-ins' desktop, folders and other edition, which the replay's
+# environment does not have).
 normalized() { "$NORMALIZE" <"$1"; }
+mkdir -p "$work/other-edition"
+cp "$sim_dir/WINTAB32.DLL" "$work/other-edition/"
 round_trip() {  # round_trip NAME PROFILE INJECT [OPTIONS...]
   local name="$1" profile="$2" inject="$3"
   shift 3
   local recording="$work/recorded-$name.profile"
   rm -f "$recording"
-  LOADER_HANG="${RECORD_LOADER_HANG:-}" run sim "$profile" "$inject" "$@" --record "$(host_path "$recording")"
+  PADSCOPE_POSIX_DESKTOP=0,0,1280,1024 PADSCOPE_POSIX_SYSTEM_FOLDERS="$sim_dir" \
+    PADSCOPE_POSIX_OTHER_EDITION="$work/other-edition" \
+    LOADER_HANG="${RECORD_LOADER_HANG:-}" run sim "$profile" "$inject" "$@" --record "$(host_path "$recording")"
   local recorded_status=$status
   cp "$out" "$work/recorded.out"
   [ -s "$recording" ] || { fail "round trip $name: nothing recorded ($(head -c 300 "$err"))"; return; }
-  run sim "$(host_path "$recording")" "" "$@"
+  [ "$(head -1 "$recording" | tr -d '\r')" = "padscope-recording 2" ] || fail "round trip $name: no format line"
+  run replay "" "" --replay "$(host_path "$recording")"
   [ "$status" -eq "$recorded_status" ] || fail "round trip $name: replay exit code $status, recorded $recorded_status"
   cmp -s <(normalized "$work/recorded.out") <(normalized "$out") || {
     fail "round trip $name: the replay's report differs"
@@ -447,7 +473,29 @@ if [ "$mode" = native ]; then
   round_trip no-null-buffer default "" --no-null-buffer
   round_trip overrides zero-counts "" --override-counts --no-context-device
   round_trip probe-ignored no-tablet "" --ignore-probe
+  round_trip diagnose-overrides zero-counts "" --diagnose --override-counts
+  round_trip diagnose-faults faults "" --diagnose
+  round_trip pen-diagnose-zero-counts zero-counts "" --diagnose --pen=1
 fi
+# The diagnosis's own questions past the count (zero-counts' cursors answer
+# past a count of 0) and the recorded machine: a desktop of 1280x1024 under
+# a system context of 1920x1080, and (natively) another edition.
+round_trip diagnose-zero-counts zero-counts "" --diagnose
+for id in cursor-beyond-count screen-mismatch; do
+  grep -q "^warning  $id " "$out" || fail "round trip diagnose-zero-counts: no $id finding in the replay"
+done
+[ "$mode" = native ] && ! grep -q "^warning  other-edition-differs " "$out" &&
+  fail "round trip diagnose-zero-counts: the recorded other edition was not judged"
+# The pen check: its packets in order and each of its calls failing.
+[ "$mode" = wine-x86 ] && pen_failures="WTPacketsGet,segv" ||
+  pen_failures="WTOpenW,fail WTOpenW,segv WTEnable,fail WTPacketsGet,segv WTPacketsGet,count=3 WTClose,fail WTClose,ill"
+round_trip pen default "" --pen=1
+[ "$(grep -c '^ *1[01][0-9]0 ' "$out")" -eq 9 ] || fail "round trip pen: not the nine packets of the stroke"
+for failure in $pen_failures; do
+  round_trip "pen-$failure" default "$failure" --pen=1
+done
+round_trip pen-hang default "WTPacketsGet,hang" --pen=1
+round_trip pen-diagnose default "" --diagnose --pen=1 --no-null-buffer
 round_trip unguarded default "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
 hostile="device:0,DVC_NAME,real,segv;interface,IFC_NCONTEXTS,probe,ill;cursor:0,CSR_BUTTONS,probe,fpe"
 hostile+=";cursor:1,CSR_PKTDATA,real,raise;cursor:2,CSR_PHYSID,real,hang"
@@ -456,6 +504,11 @@ grep -q '<hung>'$'\r'"\$" "$out" && [ "$(grep -c '<exception>' "$out")" -eq 4 ] 
   fail "hostile round trip: not four faulted rows and a hang"
 RECORD_LOADER_HANG=attach round_trip load-hang default ""  # the replay hangs from the recording alone
 [ "$windows" = yes ] && RECORD_LOADER_HANG=detach round_trip release-hang default ""  # posix has no release to hang in
+# Options given to --replay replace the recorded ones.
+run replay "" "" --replay "$(host_path "$work/recorded-diagnose-zero-counts.profile")" --override-counts
+expect_status 0 "--replay with options of its own"
+grep -q '^Diagnosis' "$out" && fail "--replay with options of its own: the recorded --diagnose still ran"
+grep -q '^CSR_NAME ' "$out" || fail "--replay with options of its own: --override-counts not heeded"
 
 # --json: one document, parsed by a real JSON parser and checked against the
 # report it carries and against the text report of a run of the same tablet.
