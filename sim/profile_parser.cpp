@@ -245,6 +245,7 @@ bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t
         uint64_t total = 0;
         uint64_t value = 0;
         size_t width = 0;
+        const size_t totalAt = at;
         bool valid = TakeNumber(tokens, at, kMaxItemBytes, total);
         if (valid && at < tokens.size() && !tokens[at].quoted) {
           const std::string& unit = tokens[at].word;
@@ -255,6 +256,11 @@ bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t
                 TakeNumber(tokens, at, width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1, value);
         if (!valid) {
           error = "fill needs: <bytes> <u8|u16|u32> <value>";
+          uint64_t any = 0;
+          if (totalAt < tokens.size() && ParseUnsigned(tokens[totalAt].word, ~uint64_t{0}, any) && any > kMaxItemBytes) {
+            error = "fill of " + tokens[totalAt].word + " bytes is past the limit of an answer, " +
+                    std::to_string(kMaxItemBytes) + " bytes";
+          }
           return false;
         }
         if (bytes.size() + total > kMaxItemBytes) {
