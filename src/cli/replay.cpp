@@ -162,7 +162,10 @@ bool PrepareReplay(ReportOptions& options, Replay& replay, std::string& error, i
   RecordedFacts facts{reinterpret_cast<RecordedEntry>(platform::FindEntryPoint(handle, "PadscopeSimRecorded"))};
   bool ready = problem.entry != nullptr && facts.entry != nullptr;
   if (!ready) {
-    error = prefix + "the simulated library " + ToUtf8(library.data(), library.size()) + " cannot replay";
+    // Wine loads its own wintab32 for any file of that name unless told
+    // to prefer the native one.
+    error = prefix + "the library loaded from " + ToUtf8(library.data(), library.size()) +
+            " is not the simulated one (under Wine: WINEDLLOVERRIDES=wintab32=n,b)";
     exitCode = kExitNoLibrary;
   } else if (platform::RunGuarded(&AskError, &problem).faulted || problem.answer == nullptr) {
     error = prefix + "the simulated library failed to read " + options.replayPath;

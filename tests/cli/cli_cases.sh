@@ -32,8 +32,10 @@ mkdir -p "$work"
 # run LIBRARY(sim|no-wtinfo|none|replay) PROFILE INJECT [OPTIONS...]: sets
 # $out, $err (file names) and $status. A replay (--replay in the options)
 # finds the simulated library in sim/ beside the program by itself: it runs
-# with neither a library path nor an override, and a profile and an
-# injection in the environment that it must not heed.
+# without a library path, and with a profile and an injection in the
+# environment that it must not heed. (Under Wine, which prefers its own
+# wintab32 to any file of that name, with the override every native
+# WINTAB32.DLL needs there.)
 run() {
   local library="$1" profile="$2" inject="$3"
   shift 3
@@ -48,7 +50,7 @@ run() {
     else
       [ -e "$dir/padscope-report.exe" ] || { cp "$program" "$dir/padscope-report.exe" && mkdir -p "$dir/sim" &&
         cp "$sim_dir/WINTAB32.DLL" "$dir/sim/"; }
-      env -u WINEDLLOVERRIDES PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
+      WINEDLLOVERRIDES=wintab32=n,b PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
         timeout 60 "$wine_run" "$dir/padscope-report.exe" "$@" >"$out" 2>"$err"
     fi
     status=$?
