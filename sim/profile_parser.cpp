@@ -652,9 +652,9 @@ bool ParseProfileText(std::string_view text, Profile& profile, std::string& erro
     std::string_view version = firstLine.substr(name.size());
     while (!version.empty() && IsBlank(version.back())) version.remove_suffix(1);
     if (version != " " + std::to_string(kRecordingFormatVersion)) {
-      error = "line 1: a recording of format '" + std::string(firstLine.substr(0, firstLine.find('\r'))) +
-              "'; expected '" + std::string(name) + " " + std::to_string(kRecordingFormatVersion) +
-              "' (a newer padscope-report made it: replay it with that version)";
+      error = "line 1: '" + std::string(firstLine.substr(0, firstLine.find('\r'))) +
+              "' is a format this version cannot replay; expected '" + std::string(name) + " " +
+              std::to_string(kRecordingFormatVersion) + "'";
       return false;
     }
     // A recording is written whole; one that was cut (a copy or a mail that

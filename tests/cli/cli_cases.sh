@@ -506,6 +506,51 @@ grep -q '<hung>'$'\r'"\$" "$out" && [ "$(grep -c '<exception>' "$out")" -eq 4 ] 
   fail "hostile round trip: not four faulted rows and a hang"
 RECORD_LOADER_HANG=attach round_trip load-hang default ""  # the replay hangs from the recording alone
 [ "$windows" = yes ] && RECORD_LOADER_HANG=detach round_trip release-hang default ""  # posix has no release to hang in
+# What a recording writes (sim/README.md, "Recordings"): a text answer as
+# text, a long run of one unit as a fill, the library's own version strings
+# (posix: the profile's; Windows: the simulated DLL's resource), line ends
+# of the system.
+printf 'base capacity-unterminated\nitem device:0 DVC_NAME text "Side Pad"\nversion FileVersion "9.9.9.9"\nversion CompanyName none\n' \
+  >"$work/versioned.profile"
+run sim "$(host_path "$work/versioned.profile")" "" --override-counts --record "$(host_path "$work/versioned.recording")"
+tr -d '\r' <"$work/versioned.recording" >"$work/versioned.lines"
+grep -qxF 'item device:0 DVC_NAME text "Side Pad"' "$work/versioned.lines" || fail "recording: a text answer not as text"
+grep -qxF '  fill 131072 u16 0x0041' "$work/versioned.lines" || fail "recording: 131072 bytes of \"A\" not as one fill"
+if [ "$windows" = yes ]; then
+  versions=('version FileVersion "1.4.2.7"' 'version CompanyName "PADSCOPE Test Bench"')
+  [ "$(grep -c $'\r$' "$work/versioned.recording")" -eq "$(wc -l <"$work/versioned.recording")" ] ||
+    fail "recording: not every line ends in CR LF"
+else
+  versions=('version FileVersion "9.9.9.9"' 'version CompanyName none' 'system library-FileVersion "9.9.9.9"')
+  grep -q $'\r' "$work/versioned.recording" && fail "recording: CR in a posix recording"
+fi
+for line in "${versions[@]}"; do grep -qxF "$line" "$work/versioned.lines" || fail "recording: no line '$line'"; done
+# A --replay FILE that cannot be read: one line that names the file, the
+# line and what was expected; exit code 2, nothing run. A UTF-8 byte order
+# mark is no fault.
+#   name|the file's bytes (printf format; "-": no file)|the line after "FILE: "
+malformed=(
+  "empty||the file is empty"
+  "UTF-16|\xff\xfep\0a\0d\0|line 1: the file is UTF-16 text; expected UTF-8 (save it as UTF-8)"
+  "cut short|padscope-recording 2\noptions\nitem interface 1 u8 1\n|the file is cut short: the recording's last line is not 'end'"
+  "newer format|padscope-recording 3\nend\n|line 1: 'padscope-recording 3' is a format this version cannot replay; expected 'padscope-recording 2'"
+  "past a limit|padscope-recording 2\noptions\nitem interface 1 u8 300\nend\n|line 3: u8 value '300' is past the limit of u8, 255"
+  "no such file|-|no built-in profile and no readable file of that name"
+)
+for row in "${malformed[@]}"; do
+  IFS='|' read -r name bytes expected <<<"$row"
+  file="$work/malformed-${name// /-}.recording"
+  # shellcheck disable=SC2059
+  [ "$bytes" = - ] || printf "$bytes" >"$file"
+  run replay "" "" --replay "$(host_path "$file")"
+  expect_status 2 "--replay of a file $name"
+  [ ! -s "$out" ] || fail "--replay of a file $name: something was run"
+  [ "$(wc -l <"$err")" -eq 1 ] && [ "$(tr -d '\r' <"$err")" = "padscope-report: --replay: $(host_path "$file"): $expected" ] ||
+    fail "--replay of a file $name: '$(head -c 300 "$err")'"
+done
+printf '\xef\xbb\xbf' | cat - "$work/recorded-default.profile" >"$work/with-mark.recording"
+run replay "" "" --replay "$(host_path "$work/with-mark.recording")"
+expect_status 0 "--replay of a recording with a UTF-8 byte order mark"
 # Options given to --replay replace the recorded ones.
 run replay "" "" --replay "$(host_path "$work/recorded-diagnose-zero-counts.profile")" --override-counts
 expect_status 0 "--replay with options of its own"

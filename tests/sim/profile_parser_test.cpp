@@ -274,7 +274,7 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
       // Recordings: their format line, their end, their line numbers.
       {"padscope-recording 2\nitem interface 1 u8 1\n", "the file is cut short: the recording's last line is not 'end'"},
       {"padscope-recording 2\nitem interface 1 text \"cut", "the file is cut short"},
-      {"padscope-recording 3\nend\n", "line 1: a recording of format 'padscope-recording 3'; expected 'padscope-recording 2'"},
+      {"padscope-recording 3\nend\n", "line 1: 'padscope-recording 3' is a format this version cannot replay; expected 'padscope-recording 2'"},
       {"padscope-recording 2\r\nitem interface 1 u8 x\r\nend\r\n", "line 2: bad u8 value 'x'"},
       {"padscope-recording 2\nend\nitem interface 1 u8 1\nend\n", "line 3: nothing may follow the recording's 'end'"},
       {"padscope-recording 2\nsystem desktop\nend\n", "line 2: system needs: <fact> <value>"},
