@@ -5,6 +5,7 @@
 #include "diagnosis/diagnose_run.h"
 #include "exports/answer_record.h"
 #include "exports/json_export.h"
+#include "exports/record_lines.h"
 #include "report/dialog_state.h"
 #include "cli/report_outcome.h"
 #include "cli/utf8_output.h"
@@ -22,12 +23,13 @@ bool WantsLog(const ReportOptions& options) {
 }
 
 // The test's options beyond the five switches, as a recording keeps them.
-std::string TestOptions(const ReportOptions& options) {
-  std::string line;
+void AppendTestOptions(std::string& line, const ReportOptions& options) {
   if (options.diagnose) line += " --diagnose";
-  if (options.penCheck) line += " --pen=" + std::to_string(options.penSeconds);
+  if (options.penCheck) {
+    line += " --pen=";
+    AppendDecimal(line, options.penSeconds);
+  }
   if (options.penWindow) line += " --pen-window";
-  return line;
 }
 
 }  // namespace
@@ -103,7 +105,7 @@ int FinishRecording(RunExports& exports, const ReportOptions& options, int code)
   // something to record is recorded even when its reader went away.
   const AnswerLog& log = exports.finishedLog;
   RecordingExtras extras;
-  extras.options = TestOptions(options);
+  AppendTestOptions(extras.options, options);
   extras.system = &exports.system;
   extras.slots = exports.slots;
   extras.pen = &exports.pen;

@@ -1,5 +1,6 @@
 #include "exports/answer_record.h"
 
+#include "exports/record_lines.h"
 #include "exports/recording_format.h"
 #include "format/hex_digits.h"
 #include "report/answer_facts.h"
@@ -200,30 +201,52 @@ std::string OptionsLine(const ReportSwitches& switches) {
   return line;
 }
 
-std::string TextOrNone(const LoggedText& text) {
-  return text.found ? Quoted(text.text, std::char_traits<char16_t>::length(text.text)) : "none";
+void AppendTextOrNone(std::string& out, const LoggedText& text) {
+  out += text.found ? Quoted(text.text, std::char_traits<char16_t>::length(text.text)) : "none";
 }
 
-std::string Fact(const char* name, const std::string& value) {
-  return std::string("system ") + name + " " + value + "\n";
+// "system <name> " before the fact's value.
+void AppendFact(std::string& out, const char* name) {
+  out += "system ";
+  out += name;
+  out += ' ';
 }
 
 // The machine the diagnosis judged; a replay judges these, not its own.
-std::string SystemLines(const SystemFacts& system, const LibraryIdentity& library) {
+void AppendSystem(std::string& text, const SystemFacts& system, const LibraryIdentity& library) {
   const bool replayed = system.replayed;
+  AppendFact(text, recorded::kEdition);
+  AppendDecimal(text, sizeof(void*) * 8);
+  AppendFact(text += '\n', recorded::kDesktop);
   const platform::DesktopBounds& desktop = system.desktop;
-  std::string text = Fact(recorded::kEdition, std::to_string(sizeof(void*) * 8));
-  text += Fact(recorded::kDesktop, std::to_string(desktop.left) + " " + std::to_string(desktop.top) + " " +
-                                       std::to_string(desktop.width) + " " + std::to_string(desktop.height));
-  text += Fact(recorded::kLibraryPath, TextOrNone(replayed ? system.libraryPath : library.path));
-  text += Fact(recorded::kInSystemFolder, system.libraryInSystemFolder ? "yes" : "no");
-  text += Fact(recorded::kLibraryFileVersion, TextOrNone(replayed ? system.libraryFileVersion : library.fileVersion));
-  text += Fact(recorded::kLibraryCompanyName, TextOrNone(replayed ? system.libraryCompanyName : library.companyName));
-  if (!system.otherEditionApplies) return text + Fact(recorded::kOtherEdition, "none");
-  text += Fact(recorded::kOtherEdition, Quoted(system.otherEditionPath.data(), system.otherEditionPath.size()));
-  text += Fact(recorded::kOtherExists, system.otherEditionExists ? "yes" : "no");
-  text += Fact(recorded::kOtherFileVersion, TextOrNone(system.otherFileVersion));
-  return text + Fact(recorded::kOtherCompanyName, TextOrNone(system.otherCompanyName));
+  AppendDecimal(text, desktop.left);
+  AppendField(text, "", desktop.top);
+  AppendField(text, "", desktop.width);
+  AppendField(text, "", desktop.height);
+  const struct {
+    const char* name;
+    const LoggedText& text;
+  } texts[] = {{recorded::kLibraryPath, replayed ? system.libraryPath : library.path},
+               {recorded::kLibraryFileVersion, replayed ? system.libraryFileVersion : library.fileVersion},
+               {recorded::kLibraryCompanyName, replayed ? system.libraryCompanyName : library.companyName},
+               {recorded::kOtherFileVersion, system.otherFileVersion},
+               {recorded::kOtherCompanyName, system.otherCompanyName}};
+  const size_t textCount = system.otherEditionApplies && system.otherEditionExists ? 5 : 3;
+  for (size_t k = 0; k < textCount; ++k) {
+    AppendFact(text += '\n', texts[k].name);
+    AppendTextOrNone(text, texts[k].text);
+  }
+  AppendFact(text += '\n', recorded::kInSystemFolder);
+  text += system.libraryInSystemFolder ? "yes" : "no";
+  AppendFact(text += '\n', recorded::kOtherEdition);
+  if (system.otherEditionApplies) {
+    text += Quoted(system.otherEditionPath.data(), system.otherEditionPath.size());
+    AppendFact(text += '\n', recorded::kOtherExists);
+    text += system.otherEditionExists ? "yes" : "no";
+  } else {
+    text += "none";
+  }
+  text += '\n';
 }
 
 bool Asked(const AnswerLog* log, uint32_t category, uint32_t index) {
@@ -231,29 +254,34 @@ bool Asked(const AnswerLog* log, uint32_t category, uint32_t index) {
 }
 
 // The diagnosis's questions past the cursor count, those the report did not ask.
-std::string SlotLines(const AnswerLog& log, const CursorSlotProbe& slots) {
+void AppendSlots(std::string& text, const AnswerLog& log, const CursorSlotProbe& slots) {
   Writer writer{slots.outcome, !slots.ended, {}};
   for (uint32_t i = 0; i < slots.log.entryCount; ++i) {
     const AnswerLogEntry& entry = slots.log.entries[i];
     if (entry.step == LoggedStep::query && !Asked(&log, entry.category, entry.index)) writer.Query(slots.log, entry);
   }
-  return writer.text.empty() ? "" : "\n# The diagnosis's questions past IFC_NCURSORS\n" + writer.text;
+  if (writer.text.empty()) return;
+  text += "\n# The diagnosis's questions past IFC_NCURSORS\n";
+  text += writer.text;
 }
 
 // The pen check: the answers it read that nothing before asked, its calls
 // and its packets.
-std::string PenLines(const AnswerLog& log, const CursorSlotProbe* slots, const PenRecord& pen) {
-  std::string text = "\n# The pen check\n";
+void AppendPen(std::string& text, const AnswerLog& log, const CursorSlotProbe* slots, const PenRecord& pen) {
+  text += "\n# The pen check\n";
   for (const PenRecordedAnswer& answer : pen.answers) {
-    if (Asked(&log, answer.category, answer.index) || Asked(slots != nullptr ? &slots->log : nullptr, answer.category,
-                                                            answer.index)) {
+    if (Asked(&log, answer.category, answer.index) ||
+        Asked(slots != nullptr ? &slots->log : nullptr, answer.category, answer.index)) {
       continue;
     }
-    text += "item " + CategoryName(answer.category) + " " + std::to_string(answer.index) +
-            EncodeAnswer(answer.bytes.data(), static_cast<uint32_t>(answer.bytes.size())) + "\n";
+    text += "item " + CategoryName(answer.category);
+    AppendField(text, "", answer.index);
+    text += EncodeAnswer(answer.bytes.data(), static_cast<uint32_t>(answer.bytes.size()));
+    text += '\n';
   }
   // A recording without a script would replay the simulated default stroke.
-  return text + "packet none\n" + pen.lines;
+  text += "packet none\n";
+  text += pen.lines;
 }
 
 }  // namespace
@@ -275,7 +303,7 @@ bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, c
   text += "# PADSCOPE tablet recording, made by padscope-report " PADSCOPE_VERSION_TEXT "\n";
   text += "# Replay it with: padscope-report --replay <this file>\n";
   text += "options" + OptionsLine(switches) + extras.options + "\n";
-  if (extras.system != nullptr) text += SystemLines(*extras.system, log.library);
+  if (extras.system != nullptr) AppendSystem(text, *extras.system, log.library);
   writer.Identity(log.library);
   for (size_t k = 0; k < kLoggedEntryPoints; ++k) {
     if (log.library.entryPointsLookedUp && !log.library.entryPointFound[k]) {
@@ -302,8 +330,8 @@ bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, c
         break;
     }
   }
-  if (extras.slots != nullptr && extras.slots->ran) text += SlotLines(log, *extras.slots);
-  if (extras.pen != nullptr && extras.pen->ran) text += PenLines(log, extras.slots, *extras.pen);
+  if (extras.slots != nullptr && extras.slots->ran) AppendSlots(text, log, *extras.slots);
+  if (extras.pen != nullptr && extras.pen->ran) AppendPen(text, log, extras.slots, *extras.pen);
   text += std::string("\n") + kRecordingEnd + "\n";
 #ifdef _WIN32
   profile.clear();

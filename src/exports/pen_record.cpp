@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "exports/record_lines.h"
 
 namespace {
 
@@ -23,26 +24,47 @@ void KeepAnswer(PenRecord& record, uint32_t category, uint32_t index, const void
   record.answers.push_back({category, index, std::vector<uint8_t>(first, first + length)});
 }
 
-std::string Field(const char* name, int64_t value) { return std::string(" ") + name + " " + std::to_string(value); }
-
 // Every field the packets carry, named, so that none takes the script's
 // default; the time of packets without one is when they came.
-std::string PacketLine(const PenRecord& record, const PenSession& session, const DecodedPacket& packet) {
+void AppendPacketLine(std::string& out, const PenRecord& record, const PenSession& session,
+                      const DecodedPacket& packet) {
   const uint32_t fields = session.layout.fields;
-  std::string line = "packet";
+  out += "packet";
   if ((fields & PK_CONTEXT) != 0 && packet.context != reinterpret_cast<uintptr_t>(session.context)) {
-    line += " context " + std::to_string(packet.context);
+    AppendField(out, "context", static_cast<int64_t>(packet.context));
   }
-  line += Field("status", packet.status);
-  const uint64_t came = MillisecondsNow() - record.readingStarted;
-  line += Field("time", (fields & PK_TIME) != 0 ? packet.time : static_cast<uint32_t>(came));
-  line += Field("changed", packet.changed) + Field("serial", packet.serial) + Field("cursor", packet.cursor);
-  line += Field("buttons", packet.buttons) + Field("x", packet.x) + Field("y", packet.y) + Field("z", packet.z);
-  line += Field("pressure", packet.normalPressure) + Field("tangent", packet.tangentPressure);
-  static const char* const kAngles[] = {"azimuth", "altitude", "twist", "pitch", "roll", "yaw"};
-  for (int k = 0; k < 3; ++k) line += Field(kAngles[k], packet.orientation[k]);
-  for (int k = 0; k < 3; ++k) line += Field(kAngles[3 + k], packet.rotation[k]);
-  return line + "\n";
+  const uint32_t came = static_cast<uint32_t>(MillisecondsNow() - record.readingStarted);
+  const struct {
+    const char* name;
+    int64_t value;
+  } values[] = {{"status", packet.status},
+                 {"time", (fields & PK_TIME) != 0 ? packet.time : came},
+                 {"changed", packet.changed},
+                 {"serial", packet.serial},
+                 {"cursor", packet.cursor},
+                 {"buttons", packet.buttons},
+                 {"x", packet.x},
+                 {"y", packet.y},
+                 {"z", packet.z},
+                 {"pressure", packet.normalPressure},
+                 {"tangent", packet.tangentPressure},
+                 {"azimuth", packet.orientation[0]},
+                 {"altitude", packet.orientation[1]},
+                 {"twist", packet.orientation[2]},
+                 {"pitch", packet.rotation[0]},
+                 {"roll", packet.rotation[1]},
+                 {"yaw", packet.rotation[2]}};
+  for (const auto& field : values) AppendField(out, field.name, field.value);
+  out += '\n';
+}
+
+// A pen call's misbehaviour: "call <entry point> <action>".
+void AppendCall(std::string& out, const char* entry, const char* action) {
+  out += "call ";
+  out += entry;
+  out += ' ';
+  out += action;
+  out += '\n';
 }
 
 // The answers the summary rests on: the device's axes and rate, the names
@@ -73,25 +95,29 @@ void RecordPenEvent(PenRecord& record, const PenSession& session, const PenEvent
       break;
     case PenEventKind::callFaulted:
       // The guard's code is not told with the event: any fault replays as a fault.
-      if (event.call != nullptr && EntryOf(event.call) != nullptr) {
-        lines += std::string("call ") + EntryOf(event.call) + " segv\n";
-      }
+      if (event.call != nullptr && EntryOf(event.call) != nullptr) AppendCall(lines, EntryOf(event.call), "segv");
       break;
     case PenEventKind::contextOpened:
       if (session.context == nullptr) {
-        lines += "call WTOpenW fail\n";
+        AppendCall(lines, "WTOpenW", "fail");
       } else if (reinterpret_cast<uintptr_t>(session.context) != 1) {
-        lines += "handles " + std::to_string(reinterpret_cast<uintptr_t>(session.context)) + "\n";
+        lines += "handles ";
+        AppendDecimal(lines, static_cast<int64_t>(reinterpret_cast<uintptr_t>(session.context)));
+        lines += '\n';
       }
       break;
     case PenEventKind::enabled:
-      if (event.answer == 0) lines += "call WTEnable fail\n";
+      if (event.answer == 0) AppendCall(lines, "WTEnable", "fail");
       break;
     case PenEventKind::readingStarted: record.readingStarted = MillisecondsNow(); break;
-    case PenEventKind::packet: lines += PacketLine(record, session, *event.packet); break;
-    case PenEventKind::brokenCount: lines += "call WTPacketsGet count=" + std::to_string(event.answer) + "\n"; break;
+    case PenEventKind::packet: AppendPacketLine(lines, record, session, *event.packet); break;
+    case PenEventKind::brokenCount:
+      lines += "call WTPacketsGet count=";
+      AppendDecimal(lines, event.answer);
+      lines += '\n';
+      break;
     case PenEventKind::closed:
-      if (event.answer == 0) lines += "call WTClose fail\n";
+      if (event.answer == 0) AppendCall(lines, "WTClose", "fail");
       break;
     case PenEventKind::summary: KeepSummaryAnswers(record, session); break;
     default: break;
@@ -100,5 +126,5 @@ void RecordPenEvent(PenRecord& record, const PenSession& session, const PenEvent
 
 void RecordPenHang(PenRecord& record, const char16_t* call) {
   const char* entry = call != nullptr ? EntryOf(call) : nullptr;
-  if (entry != nullptr) record.lines += std::string("call ") + entry + " hang\n";
+  if (entry != nullptr) AppendCall(record.lines, entry, "hang");
 }
