@@ -17,8 +17,18 @@ void KeepVersionValue(void* context, size_t keyIndex, const char16_t* value) {
 }  // namespace
 
 SystemFacts LookAtSystem(const AnswerLog& log) {
+  // A load or a release that never returned holds the system's loader
+  // lock, which the desktop's first question (Wine loads its display driver
+  // then) and reading another library's version strings wait for: then
+  // neither is asked.
+  bool loaderHeld = false;
+  for (uint32_t i = 0; i < log.entryCount; ++i) {
+    const AnswerLogEntry& entry = log.entries[i];
+    loaderHeld = loaderHeld || ((entry.step == LoggedStep::load || entry.step == LoggedStep::release) &&
+                                entry.real.state == CallState::underway);
+  }
   SystemFacts system;
-  system.desktop = platform::Desktop();
+  if (!loaderHeld) system.desktop = platform::Desktop();
   const LibraryIdentity& library = log.library;
   system.libraryInSystemFolder = library.path.found && platform::InSystemFolder(library.path.text);
   std::u16string path(kPathUnits, u'\0');
@@ -28,14 +38,6 @@ SystemFacts LookAtSystem(const AnswerLog& log) {
   system.otherEditionApplies = true;
   system.otherEditionPath = path;
   system.otherEditionExists = platform::FileExists(path.c_str());
-  // A load or a release that never returned holds the system's loader
-  // lock, which reading another library's version strings waits for.
-  bool loaderHeld = false;
-  for (uint32_t i = 0; i < log.entryCount; ++i) {
-    const AnswerLogEntry& entry = log.entries[i];
-    loaderHeld = loaderHeld || ((entry.step == LoggedStep::load || entry.step == LoggedStep::release) &&
-                                entry.real.state == CallState::underway);
-  }
   if (system.otherEditionExists && !loaderHeld) {
     static const char16_t* const keys[] = {u"FileVersion", u"CompanyName"};
     platform::ReadVersionStrings(path.c_str(), keys, 2, &KeepVersionValue, &system);

@@ -48,8 +48,12 @@ run() {
       env -u LD_LIBRARY_PATH PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
         timeout 20 "$program" "$@" >"$out" 2>"$err"
     else
-      [ -e "$dir/padscope-report.exe" ] || { cp "$program" "$dir/padscope-report.exe" && mkdir -p "$dir/sim" &&
-        cp "$sim_dir/WINTAB32.DLL" "$dir/sim/"; }
+      # Beside the folder sim/ of the recorded runs: the replay loads the
+      # library from the same path (a report that fills up stops at the
+      # same row only when the path has the same length).
+      dir="$work"
+      [ -e "$dir/padscope-report.exe" ] || cp "$program" "$dir/padscope-report.exe"
+      mkdir -p "$dir/sim" && [ -e "$dir/sim/WINTAB32.DLL" ] || cp "$sim_dir/WINTAB32.DLL" "$dir/sim/"
       WINEDLLOVERRIDES=wintab32=n,b PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
         timeout 60 "$wine_run" "$dir/padscope-report.exe" "$@" >"$out" 2>"$err"
     fi
