@@ -555,6 +555,30 @@ done
 printf '\xef\xbb\xbf' | cat - "$work/recorded-default.profile" >"$work/with-mark.recording"
 run replay "" "" --replay "$(host_path "$work/with-mark.recording")"
 expect_status 0 "--replay of a recording with a UTF-8 byte order mark"
+# A recording made under Wine (x64) from its builtin wintab32 while the stub
+# pen drew a stroke (tests/wine/tablet/builtin_recording_case.sh), CR LF
+# line ends and all, replayed here: the findings judge the recorded machine
+# (the library in its system folder, a desktop as large as the system
+# context, no 32-bit edition), and the pen lines are the recorded packets in
+# order.
+if [ "$mode" = native ]; then
+  wine_recording="$here/recordings/wine-builtin-stroke.recording"
+  run replay "" "" --replay "$wine_recording"
+  expect_status 0 "the Wine recording replayed"
+  for id in cursor-beyond-count other-edition-missing; do
+    grep -q "^warning  $id " "$out" || fail "the Wine recording replayed: no $id finding"
+  done
+  grep -qF 'There is no C:\windows\syswow64\WINTAB32.DLL:' "$out" ||
+    fail "the Wine recording replayed: not the recorded other edition"
+  grep -qE '^warning  (library-outside-system|screen-mismatch) ' "$out" &&
+    fail "the Wine recording replayed: the replaying machine was judged"
+  # x, y and pressure of every recorded packet, against the packet lines.
+  tr -d '\r' <"$wine_recording" | awk '$1 == "packet" && $2 == "status" {
+    for (k = 2; k < NF; k += 2) v[$k] = $(k + 1); print v["x"], v["y"], v["pressure"] }' >"$work/wine-packets"
+  tr -d '\r' <"$out" | sed -n '/^      time  cursor/,/^$/p' | awk 'NF == 9 && $1 ~ /^[0-9]+$/ { print $4, $5, $6 }' >"$work/replayed-packets"
+  [ -s "$work/wine-packets" ] && cmp -s "$work/wine-packets" "$work/replayed-packets" ||
+    fail "the Wine recording replayed: the packets differ: $(diff "$work/wine-packets" "$work/replayed-packets" | head -4)"
+fi
 # Options given to --replay replace the recorded ones.
 run replay "" "" --replay "$(host_path "$work/recorded-diagnose-zero-counts.profile")" --override-counts
 expect_status 0 "--replay with options of its own"
