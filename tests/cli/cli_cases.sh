@@ -810,7 +810,7 @@ run sim default "" extra
 expect_status 2 "stray argument"
 run sim default "" --help
 expect_status 0 "--help"
-for option in --no-safe-mode --json --record --diagnose; do
+for option in --no-safe-mode --json --record --replay --diagnose; do
   grep -q -- "$option" "$out" || fail "--help: $option not listed"
 done
 run sim default "" --version
