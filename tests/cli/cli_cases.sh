@@ -500,8 +500,10 @@ round_trip pen default "" --pen=1
 for failure in $pen_failures; do
   round_trip "pen-$failure" default "$failure" --pen=1
 done
-round_trip pen-hang default "WTPacketsGet,hang" --pen=1
-round_trip pen-diagnose default "" --diagnose --pen=1 --no-null-buffer
+if [ "$mode" != wine-x86 ]; then
+  round_trip pen-hang default "WTPacketsGet,hang" --pen=1
+  round_trip pen-diagnose default "" --diagnose --pen=1 --no-null-buffer
+fi
 round_trip unguarded default "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
 hostile="device:0,DVC_NAME,real,segv;interface,IFC_NCONTEXTS,probe,ill;cursor:0,CSR_BUTTONS,probe,fpe"
 hostile+=";cursor:1,CSR_PKTDATA,real,raise;cursor:2,CSR_PHYSID,real,hang"
@@ -510,6 +512,15 @@ grep -q '<hung>'$'\r'"\$" "$out" && [ "$(grep -c '<exception>' "$out")" -eq 4 ] 
   fail "hostile round trip: not four faulted rows and a hang"
 RECORD_LOADER_HANG=attach round_trip load-hang default ""  # the replay hangs from the recording alone
 [ "$windows" = yes ] && RECORD_LOADER_HANG=detach round_trip release-hang default ""  # posix has no release to hang in
+# The library the findings name is the recorded one, not the simulated one
+# that answers the replay: a recording edited to say it was loaded from a
+# vendor's folder outside the system's.
+sed -e 's|^system library-path .*|system library-path "/opt/vendor/WINTAB32.DLL"|' \
+  -e 's|^system in-system-folder .*|system in-system-folder no|' \
+  "$work/recorded-diagnose-zero-counts.profile" >"$work/vendor.recording"
+run replay "" "" --replay "$(host_path "$work/vendor.recording")"
+grep -q '^warning  library-outside-system *The library was loaded from /opt/vendor/WINTAB32.DLL, outside' "$out" ||
+  fail "a replay names the simulated library instead of the recorded one"
 # What a recording writes (sim/README.md, "Recordings"): a text answer as
 # text, a long run of one unit as a fill, the library's own version strings
 # (posix: the profile's; Windows: the simulated DLL's resource), line ends
@@ -541,6 +552,9 @@ malformed=(
   "past a limit|padscope-recording 2\noptions\nitem interface 1 u8 300\nend\n|line 3: u8 value '300' is past the limit of u8, 255"
   "no such file|-|no built-in profile and no readable file of that name"
 )
+# (The emulated x86 machine, where a process costs seconds, takes one: the
+# reader is the same code in every edition.)
+[ "$mode" = wine-x86 ] && malformed=("${malformed[3]}")
 for row in "${malformed[@]}"; do
   IFS='|' read -r name bytes expected <<<"$row"
   file="$work/malformed-${name// /-}.recording"
