@@ -14,12 +14,17 @@ namespace sim {
 
 inline constexpr char kProfileVariable[] = "PADSCOPE_SIM_PROFILE";
 inline constexpr char kInjectVariable[] = "PADSCOPE_SIM_INJECT";
+// PADSCOPE_SIM_LOADER_HANG=check: the host only checks the profile and says
+// itself what is wrong with it (no message, no loader hang).
+inline constexpr char kLoaderHangVariable[] = "PADSCOPE_SIM_LOADER_HANG";
+inline constexpr char kCheckingHost[] = "check";
 
 struct ActiveProfile {
   std::string profileSetting;  // the two variables as they were read
   std::string injectSetting;
   Profile profile;             // empty when the settings could not be used
   std::string error;           // why not; empty when they could
+  std::string fileError;       // the same, naming the profile's file or name first
   // The profile this one replaced. Kept so that every profile ever built
   // stays reachable (leak checkers see a chain, not a leak).
   const ActiveProfile* previous = nullptr;

@@ -5,7 +5,7 @@
 // real driver; on posix in the shared object's constructor. (The posix
 // library is not unloaded by dlclose, so a destructor would only run at the
 // host's exit: there is no release to hang in.) A profile asks for the same
-// with "load hang" or "release hang".
+// with "load hang" or "release hang"; =check keeps a profile's from happening.
 #include <cstring>
 #include <string>
 
@@ -18,7 +18,11 @@ namespace {
 // built any more (a thread ended while holding the heap would block it).
 void HangWhenAsked(const char* moment, bool askProfile) {
   std::string value;
-  if (sim::ReadEnvironment("PADSCOPE_SIM_LOADER_HANG", value) && value == moment) sim::HangForever();
+  if (sim::ReadEnvironment(sim::kLoaderHangVariable, value) && value == moment) sim::HangForever();
+  // "check": a host that only looks into the profile (padscope-report
+  // checking a recording before it replays it) loads and releases the
+  // library without the recording's own hangs.
+  if (value == sim::kCheckingHost) return;
   if (!askProfile) return;
   const sim::Profile& profile = sim::CurrentProfile().profile;
   if (std::strcmp(moment, "attach") == 0 ? profile.loadHangs : profile.releaseHangs) sim::HangForever();

@@ -159,7 +159,10 @@ bool AddScriptedPacket(const std::vector<std::string_view>& words, Profile& prof
       return false;
     }
     if (!SetField(*field, words[k + 1], packet)) {
-      error = "bad value '" + std::string(words[k + 1]) + "' for packet field " + field->name;
+      static const char* const kRanges[] = {"a number from 0 to 4294967295", "a number from -2147483648 to 2147483647",
+                                            "a number from 0 to 18446744073709551615"};
+      error = "bad value '" + std::string(words[k + 1]) + "' for packet field " + field->name + ": expected " +
+              kRanges[static_cast<int>(field->kind)];
       return false;
     }
   }

@@ -28,13 +28,17 @@ struct SimContext {
 constexpr size_t kMaxContexts = 16;
 SimContext contexts[kMaxContexts];
 
-// Handles are the slot numbers from 1; a host may see them in pkContext.
-void* HandleOf(size_t slot) { return reinterpret_cast<void*>(static_cast<uintptr_t>(slot + 1)); }
+// Handles are the slot numbers from the profile's first handle (1 unless it
+// says otherwise); a host may see them in pkContext.
+uintptr_t FirstHandle() { return static_cast<uintptr_t>(CurrentProfile().profile.firstHandle); }
+
+void* HandleOf(size_t slot) { return reinterpret_cast<void*>(FirstHandle() + slot); }
 
 SimContext* ContextOf(void* handle) {
   const auto number = reinterpret_cast<uintptr_t>(handle);
-  if (number == 0 || number > kMaxContexts || !contexts[number - 1].open.load()) return nullptr;
-  return &contexts[number - 1];
+  const uintptr_t first = FirstHandle();
+  if (number < first || number - first >= kMaxContexts || !contexts[number - first].open.load()) return nullptr;
+  return &contexts[number - first];
 }
 
 const PenCallBehaviour& BehaviourOf(PenEntry entry) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -107,6 +108,13 @@ struct Profile {
   // Packets reach a context only while the window it was opened on is shown
   // (as with libraries that deliver packets to a window under the pen).
   bool packetsOnlyToShownWindow = false;
+  // WTOpenW's handles: this number for the first context, one more for each
+  // further one ("handles <first>", as a recorded driver numbered them).
+  uint64_t firstHandle = 1;
+  // A recording's run besides the library: its options ("options") and the
+  // system facts ("system <fact>"), for the program that replays it.
+  std::vector<std::pair<std::string, std::u16string>> recorded;
+  bool recordingEnded = false;  // the recording's "end" was read
 
   // The answer for (category, index), or null when the profile has none.
   // The pointer stays valid as long as the profile is not changed.

@@ -1,9 +1,12 @@
 #include "profile_parser.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "builtin_profiles.h"
+#include "exports/recording_format.h"
 #include "packet_script.h"
 #include "value_literals.h"
 #include "wintab/wintab_binding.h"
@@ -245,6 +248,7 @@ bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t
         uint64_t total = 0;
         uint64_t value = 0;
         size_t width = 0;
+        const size_t totalAt = at;
         bool valid = TakeNumber(tokens, at, kMaxItemBytes, total);
         if (valid && at < tokens.size() && !tokens[at].quoted) {
           const std::string& unit = tokens[at].word;
@@ -255,6 +259,11 @@ bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t
                 TakeNumber(tokens, at, width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1, value);
         if (!valid) {
           error = "fill needs: <bytes> <u8|u16|u32> <value>";
+          uint64_t any = 0;
+          if (totalAt < tokens.size() && ParseUnsigned(tokens[totalAt].word, ~uint64_t{0}, any) && any > kMaxItemBytes) {
+            error = "fill of " + tokens[totalAt].word + " bytes is past the limit of an answer, " +
+                    std::to_string(kMaxItemBytes) + " bytes";
+          }
           return false;
         }
         if (bytes.size() + total > kMaxItemBytes) {
@@ -309,7 +318,14 @@ bool BuildValue(const std::vector<Token>& tokens, size_t at, std::vector<uint8_t
       }
     }
     if (!valid) {
+      uint64_t any = 0;
+      const bool pastLimit = (encoding == "u8" || encoding == "u16" || encoding == "u32") &&
+                             ParseUnsigned(token.word, ~uint64_t{0}, any);
       error = "bad " + encoding + " value '" + token.word + "'";
+      if (pastLimit) {
+        error = encoding + " value '" + token.word + "' is past the limit of " + encoding + ", " +
+                std::to_string(encoding == "u8" ? 0xFFu : encoding == "u16" ? 0xFFFFu : 0xFFFFFFFFu);
+      }
       return false;
     }
     if (bytes.size() > kMaxItemBytes) {
@@ -400,7 +416,8 @@ bool AddBehaviour(const std::vector<std::string_view>& parts, Profile& profile, 
   return true;
 }
 
-bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error);
+// firstLine: the number of the text's first line in its file.
+bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error, size_t firstLine = 1);
 
 bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int depth, std::string& error) {
   if (!tokens[0].quoted && tokens[0].word == "version") {
@@ -414,6 +431,25 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
     VersionString version{tokens[1].word, std::nullopt};
     if (tokens[2].quoted) version.value = tokens[2].text;
     profile.versions.push_back(std::move(version));
+    return true;
+  }
+  if (!tokens[0].quoted && (tokens[0].word == "options" || tokens[0].word == "system")) {
+    // What the recording kept of the run besides the library: kept as words
+    // (the options) or as one value per fact, for the program that replays it.
+    if (tokens[0].word == "system" && tokens.size() < 3) {
+      error = "system needs: <fact> <value>";
+      return false;
+    }
+    std::u16string value;
+    for (size_t k = tokens[0].word == "system" ? 2 : 1; k < tokens.size(); ++k) {
+      if (!value.empty()) value += u' ';
+      if (tokens[k].quoted) {
+        value += tokens[k].text;
+      } else {
+        value.append(tokens[k].word.begin(), tokens[k].word.end());
+      }
+    }
+    profile.recorded.push_back({tokens[0].word == "system" ? tokens[1].word : tokens[0].word, value});
     return true;
   }
   for (size_t k = 0; k < tokens.size() && k < 3; ++k) {
@@ -498,6 +534,19 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
     profile.answerDelayMs = static_cast<uint32_t>(milliseconds);
     return true;
   }
+  if (directive == kRecordingEnd) {
+    profile.recordingEnded = true;
+    return true;
+  }
+  if (directive == "handles") {
+    uint64_t first = 0;
+    if (tokens.size() != 2 || !ParseUnsigned(tokens[1].word, UINTPTR_MAX - 16, first) || first == 0) {
+      error = "handles needs the first handle, a number from 1 to " + std::to_string(UINTPTR_MAX - 16);
+      return false;
+    }
+    profile.firstHandle = first;
+    return true;
+  }
   if (directive == "load" || directive == "release") {
     if (tokens.size() != 2 || tokens[1].word != "hang") {
       error = directive + " takes one action: hang";
@@ -543,13 +592,14 @@ bool ParseDirective(const std::vector<Token>& tokens, Profile& profile, int dept
   return true;
 }
 
-bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error) {
-  size_t lineNumber = 0;
+bool ParseText(std::string_view text, Profile& profile, int depth, std::string& error, size_t firstLine) {
+  size_t lineNumber = firstLine - 1;
   size_t at = 0;
   while (at < text.size()) {
     std::string logicalLine;
-    const size_t firstLine = lineNumber + 1;
+    const size_t startLine = lineNumber + 1;
     // Joins physical lines that end in a backslash.
+    bool continues = false;
     while (at < text.size()) {
       size_t end = text.find('\n', at);
       if (end == std::string_view::npos) end = text.size();
@@ -557,7 +607,8 @@ bool ParseText(std::string_view text, Profile& profile, int depth, std::string& 
       at = end + 1;
       ++lineNumber;
       while (!physical.empty() && IsBlank(physical.back())) physical.remove_suffix(1);
-      if (!physical.empty() && physical.back() == '\\') {
+      continues = !physical.empty() && physical.back() == '\\';
+      if (continues) {
         logicalLine.append(physical.substr(0, physical.size() - 1));
         logicalLine.push_back(' ');
         continue;
@@ -565,9 +616,18 @@ bool ParseText(std::string_view text, Profile& profile, int depth, std::string& 
       logicalLine.append(physical);
       break;
     }
+    if (continues) {
+      error = "line " + std::to_string(startLine) + ": the file is cut short: it ends inside a line continued with '\\'";
+      return false;
+    }
     std::vector<Token> tokens;
-    if (!Tokenize(logicalLine, tokens, error) || (!tokens.empty() && !ParseDirective(tokens, profile, depth, error))) {
-      error = "line " + std::to_string(firstLine) + ": " + error;
+    bool parsed = Tokenize(logicalLine, tokens, error);
+    if (parsed && !tokens.empty() && profile.recordingEnded) {
+      error = "nothing may follow the recording's 'end'";
+      parsed = false;
+    }
+    if (!parsed || (!tokens.empty() && !ParseDirective(tokens, profile, depth, error))) {
+      error = "line " + std::to_string(startLine) + ": " + error;
       return false;
     }
   }
@@ -583,6 +643,42 @@ std::string_view Trimmed(std::string_view text) {
 }  // namespace
 
 bool ParseProfileText(std::string_view text, Profile& profile, std::string& error) {
+  if (text.empty()) {
+    error = "the file is empty";
+    return false;
+  }
+  // Editors on Windows save UTF-16 with a byte order mark, or put one
+  // before UTF-8; the first is named, the second skipped.
+  const bool utf16 = text.size() >= 2 && ((text[0] == '\xFF' && text[1] == '\xFE') ||
+                                          (text[0] == '\xFE' && text[1] == '\xFF') || text[0] == '\0' ||
+                                          text[1] == '\0');
+  if (utf16) {
+    error = "line 1: the file is UTF-16 text; expected UTF-8 (save it as UTF-8)";
+    return false;
+  }
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  const std::string_view firstLine = text.substr(0, text.find('\n'));
+  const std::string_view name = kRecordingFormatName;
+  if (firstLine.substr(0, name.size()) == name) {
+    // padscope-recording <version>
+    std::string_view version = firstLine.substr(name.size());
+    while (!version.empty() && IsBlank(version.back())) version.remove_suffix(1);
+    if (version != " " + std::to_string(kRecordingFormatVersion)) {
+      error = "line 1: '" + std::string(firstLine.substr(0, firstLine.find('\r'))) +
+              "' is a format this version cannot replay; expected '" + std::string(name) + " " +
+              std::to_string(kRecordingFormatVersion) + "'";
+      return false;
+    }
+    // A recording is written whole; one that was cut (a copy or a mail that
+    // lost its end) says so before any of its lines is judged.
+    const std::string_view rest = Trimmed(text);
+    const size_t lastLine = rest.find_last_of('\n');
+    if (Trimmed(rest.substr(lastLine == std::string_view::npos ? 0 : lastLine + 1)) != kRecordingEnd) {
+      error = "the file is cut short: the recording's last line is not '" + std::string(kRecordingEnd) + "'";
+      return false;
+    }
+    return ParseText(text.substr(std::min(text.size(), firstLine.size() + 1)), profile, 0, error, 2);
+  }
   return ParseText(text, profile, 0, error);
 }
 

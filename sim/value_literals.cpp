@@ -267,6 +267,9 @@ bool ParseCategoryRange(std::string_view text, CategoryRange& range, std::string
   uint64_t last = 0;
   if (!ParseNumberRange(numbers, first, last) || last > limit) {
     error = "bad category '" + std::string(text) + "'";
+    if (last > limit && first <= last && base != 0) {
+      error += ": past the limit of " + std::string(text.substr(0, 7)) + std::to_string(limit);
+    }
     return false;
   }
   range = {static_cast<uint32_t>(base + first), static_cast<uint32_t>(base + last)};

@@ -80,6 +80,21 @@ PADSCOPE_SIM_ENTRY(WTPacketsGet, GetPackets, int, void*, int, void*)
 // ("" when they can). Valid until the process ends.
 PADSCOPE_SIM_EXPORT const char* PadscopeSimProfileError() { return sim::CurrentProfile().error.c_str(); }
 
+// For the program that replays a recording: why the profile cannot be
+// used, its file named first ("FILE: line N: ..."), or "" when it can.
+PADSCOPE_SIM_EXPORT const char* PadscopeSimRecordingError() { return sim::CurrentProfile().fileError.c_str(); }
+
+// What the current profile kept of a recorded run: "options", the recorded
+// options, or a system fact by its name. Null when the profile has none.
+// Valid until the process ends (profiles are never freed).
+PADSCOPE_SIM_EXPORT const char16_t* PadscopeSimRecorded(const char* key) {
+  const std::u16string* found = nullptr;
+  for (const auto& fact : sim::CurrentProfile().profile.recorded) {
+    if (fact.first == key) found = &fact.second;
+  }
+  return found != nullptr ? found->c_str() : nullptr;
+}
+
 #if !defined(_WIN32)
 // The posix stand-in for a version resource: key, value, key, value, ...
 // each NUL-terminated, ended by an empty key. Filled at load time.

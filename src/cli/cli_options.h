@@ -15,7 +15,8 @@ struct ReportOptions : ReportSwitches {
   bool penWindow = false;     // --pen-window: its window shown over the screen
   bool diagnose = false;  // --diagnose: findings after the report
   bool json = false;        // --json: the run as one JSON document instead of the text
-  std::string recordPath;   // --record FILE: also write the run as a tablet profile; "" for none
+  std::string recordPath;   // --record FILE: also write the run as a recording; "" for none
+  std::string replayPath;   // --replay FILE: test the simulated library answering from FILE; "" for none
 };
 
 inline constexpr uint32_t kMaxPenSeconds = 86400;

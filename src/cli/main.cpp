@@ -35,17 +35,18 @@ PenSettings PenSettingsOf(const ReportOptions& options) {
 }
 
 PenCheckResult RunPenCheckAfterReport(const ReportOptions& options, RunExports& exports) {
+  PenRecord* record = PenRecordOf(exports, options);
   if (options.json) {
     // Kept when a call hangs: the stuck worker may still hold it.
     auto* pen = new PenJson;
-    const PenCheckResult result = RunPenCheckInto(PenSettingsOf(options), &WritePenJsonEvent, pen);
+    const PenCheckResult result = RunPenCheckInto(PenSettingsOf(options), &WritePenJsonEvent, pen, record);
     exports.members += PenMember(*pen, result.exitCode, result.hung);
     if (!result.hung) delete pen;
     return result;
   }
   static bool utf16 = false;
   utf16 = options.utf16;
-  return RunPenCheck(PenSettingsOf(options), &WritePenLine, &utf16);
+  return RunPenCheck(PenSettingsOf(options), &WritePenLine, &utf16, record);
 }
 
 // --help and --version: the text, or the line that says it was lost.
@@ -70,11 +71,13 @@ int RunReport(int argc, const char* const* argv) {
       break;
   }
 
+  ReportOptions options = command.options;
   RunExports exports;
   std::string exportError;
-  if (!PrepareExports(command.options, exports, exportError)) {
+  int exportCode = kExitUsage;
+  if (!PrepareExports(options, exports, exportError, exportCode)) {
     WriteErrorLine(exportError);
-    return kExitUsage;
+    return exportCode;
   }
   DialogState* state = NewDialogState(nullptr);
   if (state == nullptr) {
@@ -83,7 +86,6 @@ int RunReport(int argc, const char* const* argv) {
     return kExitFailure;
   }
   AttachExports(exports, *state);
-  const ReportOptions& options = command.options;
   ApplySwitches(options, *state);
 
   bool hung = false;
@@ -100,6 +102,7 @@ int RunReport(int argc, const char* const* argv) {
       code = kExitFailure;
     }
   }
+  code = FinishRecording(exports, options, code);
   if (options.json) code = MostSevere(code, WriteJsonDocument(exports, report, options, code));
   if (hung) {
     // The stuck worker cannot be joined; end the process without running

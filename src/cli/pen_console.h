@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "exports/pen_record.h"
 #include "pen/pen_session.h"
 
 struct PenCheckResult {
@@ -15,10 +16,12 @@ struct PenCheckResult {
 
 // Writes the check's text through write(context, text, length) line by
 // line, as it comes, on the calling thread. A write that answers false
-// (its reader went away) ends the reading as Ctrl+C does.
+// (its reader went away) ends the reading as Ctrl+C does. `record`, when
+// given, keeps every event for the recording.
 PenCheckResult RunPenCheck(const PenSettings& settings,
-                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext);
+                           bool (*write)(void* context, const char16_t* text, size_t length), void* writeContext,
+                           PenRecord* record);
 
 // The same check with its events told to sink(sinkContext, ...) and
-// nothing printed (--json gathers them into its document).
-PenCheckResult RunPenCheckInto(const PenSettings& settings, PenEventSink sink, void* sinkContext);
+// nothing printed (--json gathers them into its document); `record` as above.
+PenCheckResult RunPenCheckInto(const PenSettings& settings, PenEventSink sink, void* sinkContext, PenRecord* record);

@@ -6,6 +6,7 @@
 #include "exports/answer_record.h"
 #include "exports/json_export.h"
 #include "cli/findings_json.h"
+#include "exports/record_lines.h"
 #include "report/dialog_state.h"
 #include "cli/report_outcome.h"
 #include "cli/utf8_output.h"
@@ -22,9 +23,21 @@ bool WantsLog(const ReportOptions& options) {
   return options.json || options.diagnose || !options.recordPath.empty();
 }
 
+// The test's options beyond the five switches, as a recording keeps them.
+void AppendTestOptions(std::string& line, const ReportOptions& options) {
+  if (options.diagnose) line += " --diagnose";
+  if (options.penCheck) {
+    line += " --pen=";
+    AppendDecimal(line, options.penSeconds);
+  }
+  if (options.penWindow) line += " --pen-window";
+}
+
 }  // namespace
 
-bool PrepareExports(const ReportOptions& options, RunExports& exports, std::string& error) {
+bool PrepareExports(ReportOptions& options, RunExports& exports, std::string& error, int& exitCode) {
+  exitCode = kExitUsage;
+  if (!options.replayPath.empty() && !PrepareReplay(options, exports.replay, error, exitCode)) return false;
   if (!WantsLog(options)) return true;
   exports.entries.reset(new (std::nothrow) AnswerLogEntry[kLogEntries]);
   exports.bytes.reset(new (std::nothrow) uint8_t[kLogBytes]);
@@ -44,16 +57,25 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
                   const ReportOptions& options) {
   // Taken at once: after a hang the stuck worker keeps the record, and what
   // it had logged up to the stuck call stays as it is.
-  const AnswerLog log = exports.log;
-  const RunOutcome outcome = state.outcome;
+  exports.finishedLog = exports.log;
+  exports.outcome = state.outcome;
+  exports.reportHung = hung;
+  const AnswerLog& log = exports.finishedLog;
+  const RunOutcome& outcome = exports.outcome;
   const bool reportHung = hung;
   int code = ExitCodeOf(outcome, reportHung);
+  // The machine the rules judge: this one, or in a replay the recorded one.
+  if (options.diagnose || !options.recordPath.empty()) {
+    exports.system = exports.replay.recordedSystem ? exports.replay.system : LookAtSystem(log);
+  }
 
   bool written = true;
   if (options.diagnose) {
-    const RunDiagnosis diagnosis = DiagnoseRun(log, outcome, reportHung, options);
+    exports.slots = AskCursorSlots(log, outcome, reportHung, options);
+    const RunDiagnosis diagnosis =
+        DiagnoseRun(log, outcome, reportHung, exports.slots, exports.system, options.safeMode != 0);
     if (code == kExitComplete && diagnosis.problems > 0) code = kExitProblemsFound;
-    hung = hung || diagnosis.workerLeftBehind;
+    hung = hung || (exports.slots != nullptr && exports.slots->ran && !exports.slots->ended);
     if (options.json) {
       exports.members = FindingsMember(diagnosis.findings);
     } else {
@@ -63,39 +85,52 @@ int FinishExports(RunExports& exports, const DialogState& state, const std::u16s
   } else if (!options.json) {
     written = WriteReport(report.data(), report.size(), options.utf16);
   }
-  if (options.json) {
-    exports.taken = log;
-    exports.outcome = outcome;
-    exports.reportHung = reportHung;
-  }
   if (!written) {
     WriteErrorLine(StandardOutputFailure("the report"));
     code = kExitFailure;
   }
+  return code;
+}
 
+PenRecord* PenRecordOf(RunExports& exports, const ReportOptions& options) {
+  return options.recordPath.empty() ? nullptr : &exports.pen;
+}
+
+int FinishRecording(RunExports& exports, const ReportOptions& options, int code) {
+  const bool slotsStuck = exports.slots != nullptr && exports.slots->ran && !exports.slots->ended;
+  if (options.recordPath.empty()) {
+    if (!slotsStuck) delete exports.slots;
+    return code;
+  }
   // The recording does not depend on standard output: a run that has
   // something to record is recorded even when its reader went away.
-  if (!options.recordPath.empty()) {
-    std::string profile;
-    std::string error;
-    if (!RecordProfile(log, outcome, reportHung, options, profile, error)) {
-      DiscardWholeFile(exports.record);
-      WriteErrorLine("padscope-report: --record: " + error);
-      // A library that did not load has its own exit code; a run too large
-      // for the log is a recording lost.
-      if (!AnswerLogIsComplete(log)) code = kExitFailure;
-    } else if (!CommitWholeFile(exports.record, profile, error)) {
-      WriteErrorLine(error);
-      code = kExitFailure;
-    }
+  const AnswerLog& log = exports.finishedLog;
+  RecordingExtras extras;
+  AppendTestOptions(extras.options, options);
+  extras.system = &exports.system;
+  extras.slots = exports.slots;
+  extras.pen = &exports.pen;
+  std::string profile;
+  std::string error;
+  if (!RecordProfile(log, exports.outcome, exports.reportHung, options, profile, error, extras)) {
+    DiscardWholeFile(exports.record);
+    WriteErrorLine("padscope-report: --record: " + error);
+    // A library that did not load has its own exit code; a run too large
+    // for the log is a recording lost.
+    if (!AnswerLogIsComplete(log)) code = kExitFailure;
+  } else if (!CommitWholeFile(exports.record, profile, error)) {
+    WriteErrorLine(error);
+    code = kExitFailure;
   }
+  if (!slotsStuck) delete exports.slots;
+  exports.slots = nullptr;
   return code;
 }
 
 int WriteJsonDocument(const RunExports& exports, const std::u16string& report, const ReportOptions& options,
                       int exitCode) {
   const std::string document =
-      ExportJson(exports.taken, exports.outcome, exports.reportHung, exitCode, options, report, exports.members);
+      ExportJson(exports.finishedLog, exports.outcome, exports.reportHung, exitCode, options, report, exports.members);
   if (WriteStandardOutput(document.data(), document.size())) return exitCode;
   WriteErrorLine(StandardOutputFailure("the JSON document"));
   return kExitFailure;

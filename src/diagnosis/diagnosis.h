@@ -32,6 +32,12 @@ struct SystemFacts {
   std::u16string otherEditionPath;
   LoggedText otherFileVersion{};
   LoggedText otherCompanyName{};
+  // A replay: the recorded library's file and version strings, which the
+  // rules read in place of those of the simulated library that answered.
+  bool replayed = false;
+  LoggedText libraryPath{};
+  LoggedText libraryFileVersion{};
+  LoggedText libraryCompanyName{};
 };
 
 // Everything a rule may read.

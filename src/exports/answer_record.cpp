@@ -1,6 +1,9 @@
 #include "exports/answer_record.h"
 
+#include "exports/record_lines.h"
+#include "exports/recording_format.h"
 #include "format/hex_digits.h"
+#include "report/answer_facts.h"
 #include "format/utf8_encoding.h"
 #include "version/version.h"
 #include "wintab/wintab_binding.h"
@@ -195,13 +198,96 @@ std::string OptionsLine(const ReportSwitches& switches) {
   if (switches.overrideCounts) line += " --override-counts";
   if (!switches.showContextDevice) line += " --no-context-device";
   if (switches.ignoreNullQuery) line += " --ignore-probe";
-  return line.empty() ? " (none)" : line;
+  return line;
+}
+
+void AppendTextOrNone(std::string& out, const LoggedText& text) {
+  out += text.found ? Quoted(text.text, std::char_traits<char16_t>::length(text.text)) : "none";
+}
+
+// "system <name> " before the fact's value.
+void AppendFact(std::string& out, const char* name) {
+  out += "system ";
+  out += name;
+  out += ' ';
+}
+
+// The machine the diagnosis judged; a replay judges these, not its own.
+void AppendSystem(std::string& text, const SystemFacts& system, const LibraryIdentity& library) {
+  const bool replayed = system.replayed;
+  AppendFact(text, recorded::kEdition);
+  AppendDecimal(text, sizeof(void*) * 8);
+  AppendFact(text += '\n', recorded::kDesktop);
+  const platform::DesktopBounds& desktop = system.desktop;
+  AppendDecimal(text, desktop.left);
+  AppendField(text, "", desktop.top);
+  AppendField(text, "", desktop.width);
+  AppendField(text, "", desktop.height);
+  const struct {
+    const char* name;
+    const LoggedText& text;
+  } texts[] = {{recorded::kLibraryPath, replayed ? system.libraryPath : library.path},
+               {recorded::kLibraryFileVersion, replayed ? system.libraryFileVersion : library.fileVersion},
+               {recorded::kLibraryCompanyName, replayed ? system.libraryCompanyName : library.companyName},
+               {recorded::kOtherFileVersion, system.otherFileVersion},
+               {recorded::kOtherCompanyName, system.otherCompanyName}};
+  const size_t textCount = system.otherEditionApplies && system.otherEditionExists ? 5 : 3;
+  for (size_t k = 0; k < textCount; ++k) {
+    AppendFact(text += '\n', texts[k].name);
+    AppendTextOrNone(text, texts[k].text);
+  }
+  AppendFact(text += '\n', recorded::kInSystemFolder);
+  text += system.libraryInSystemFolder ? "yes" : "no";
+  AppendFact(text += '\n', recorded::kOtherEdition);
+  if (system.otherEditionApplies) {
+    text += Quoted(system.otherEditionPath.data(), system.otherEditionPath.size());
+    AppendFact(text += '\n', recorded::kOtherExists);
+    text += system.otherEditionExists ? "yes" : "no";
+  } else {
+    text += "none";
+  }
+  text += '\n';
+}
+
+bool Asked(const AnswerLog* log, uint32_t category, uint32_t index) {
+  return log != nullptr && facts::Find(*log, category, index) != nullptr;
+}
+
+// The diagnosis's questions past the cursor count, those the report did not ask.
+void AppendSlots(std::string& text, const AnswerLog& log, const CursorSlotProbe& slots) {
+  Writer writer{slots.outcome, !slots.ended, {}};
+  for (uint32_t i = 0; i < slots.log.entryCount; ++i) {
+    const AnswerLogEntry& entry = slots.log.entries[i];
+    if (entry.step == LoggedStep::query && !Asked(&log, entry.category, entry.index)) writer.Query(slots.log, entry);
+  }
+  if (writer.text.empty()) return;
+  text += "\n# The diagnosis's questions past IFC_NCURSORS\n";
+  text += writer.text;
+}
+
+// The pen check: the answers it read that nothing before asked, its calls
+// and its packets.
+void AppendPen(std::string& text, const AnswerLog& log, const CursorSlotProbe* slots, const PenRecord& pen) {
+  text += "\n# The pen check\n";
+  for (const PenRecordedAnswer& answer : pen.answers) {
+    if (Asked(&log, answer.category, answer.index) ||
+        Asked(slots != nullptr ? &slots->log : nullptr, answer.category, answer.index)) {
+      continue;
+    }
+    text += "item " + CategoryName(answer.category);
+    AppendField(text, "", answer.index);
+    text += EncodeAnswer(answer.bytes.data(), static_cast<uint32_t>(answer.bytes.size()));
+    text += '\n';
+  }
+  // A recording without a script would replay the simulated default stroke.
+  text += "packet none\n";
+  text += pen.lines;
 }
 
 }  // namespace
 
 bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, const ReportSwitches& switches,
-                   std::string& profile, std::string& error) {
+                   std::string& profile, std::string& error, const RecordingExtras& extras) {
   if (!AnswerLogIsComplete(log)) {
     error = "the answers do not fit the recording's room; nothing recorded";
     return false;
@@ -213,10 +299,11 @@ bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, c
   }
   Writer writer{outcome, hung, {}};
   std::string& text = writer.text;
+  text += std::string(kRecordingFormatName) + " " + std::to_string(kRecordingFormatVersion) + "\n";
   text += "# PADSCOPE tablet recording, made by padscope-report " PADSCOPE_VERSION_TEXT "\n";
-  text += "# Options of the recorded test:" + OptionsLine(switches) + "\n";
-  text += "# Replay it with the simulated WINTAB32.DLL (sim/README.md):\n";
-  text += "#   PADSCOPE_SIM_PROFILE=<this file> padscope-report <the same options>\n";
+  text += "# Replay it with: padscope-report --replay <this file>\n";
+  text += "options" + OptionsLine(switches) + extras.options + "\n";
+  if (extras.system != nullptr) AppendSystem(text, *extras.system, log.library);
   writer.Identity(log.library);
   for (size_t k = 0; k < kLoggedEntryPoints; ++k) {
     if (log.library.entryPointsLookedUp && !log.library.entryPointFound[k]) {
@@ -243,6 +330,17 @@ bool RecordProfile(const AnswerLog& log, const RunOutcome& outcome, bool hung, c
         break;
     }
   }
+  if (extras.slots != nullptr && extras.slots->ran) AppendSlots(text, log, *extras.slots);
+  if (extras.pen != nullptr && extras.pen->ran) AppendPen(text, log, extras.slots, *extras.pen);
+  text += std::string("\n") + kRecordingEnd + "\n";
+#ifdef _WIN32
+  profile.clear();
+  for (const char c : text) {
+    if (c == '\n') profile += '\r';
+    profile += c;
+  }
+#else
   profile = std::move(text);
+#endif
   return true;
 }

@@ -18,13 +18,22 @@ constexpr uint32_t kLogBytes = 16u * 1024u * 1024u;
 // A session reads until it is stopped: a day is beyond any sitting.
 constexpr uint32_t kSessionSeconds = 24u * 60u * 60u;
 
+// Each event kept for the recording, then handed to the window.
+void RecordAndFeed(void* context, const PenSession& session, const PenEvent& event) {
+  auto& run = *static_cast<PenRun*>(context);
+  LockPenRecord(run);
+  RecordPenEvent(run.pen, session, event);
+  UnlockPenRecord(run);
+  FeedPenEvent(&run.feed, session, event);
+}
+
 void RunPen(PenRun& run) {
   PenSettings settings;
   settings.seconds = kSessionSeconds;
   settings.safeMode = run.switches.safeMode;
   settings.noNullBuffer = run.switches.noNullBuffer;
   settings.hostWindow = run.hostWindow;
-  PenSession* session = NewPenSession(settings, &FeedPenEvent, &run.feed);
+  PenSession* session = NewPenSession(settings, &RecordAndFeed, &run);
   if (session == nullptr) return;
   run.session.store(session);
   run.phase.store(RunPhase::pen);
@@ -42,9 +51,11 @@ DWORD WINAPI RunMain(LPVOID parameter) {
   // The diagnosis watches its own questions; a tablet that answered the
   // report in full is then read live.
   run.phase.store(RunPhase::diagnosis);
-  run.diagnosis = DiagnoseRun(run.log, run.report->outcome, false, run.switches);
-  if (run.report->outcome.ending == RunEnding::complete && !run.diagnosis.workerLeftBehind &&
-      !run.stopRequested.load()) {
+  run.slots = AskCursorSlots(run.log, run.report->outcome, false, run.switches);
+  run.system = LookAtSystem(run.log);
+  run.diagnosis =
+      DiagnoseRun(run.log, run.report->outcome, false, run.slots, run.system, run.switches.safeMode != 0);
+  if (run.report->outcome.ending == RunEnding::complete && !PenRunSlotsStuck(run) && !run.stopRequested.load()) {
     RunPen(run);
   }
   run.phase.store(RunPhase::ended);
@@ -104,8 +115,17 @@ void DeletePenRun(PenRun* run) {
   if (run == nullptr) return;
   if (run->thread != nullptr) CloseHandle(static_cast<HANDLE>(run->thread));
   if (PenSession* session = run->session.load()) DeletePenSession(session);
+  if (!PenRunSlotsStuck(*run)) delete run->slots;
   DeleteDialogState(run->report);
   delete[] run->logEntries;
   delete[] run->logBytes;
   delete run;
 }
+
+bool PenRunSlotsStuck(const PenRun& run) { return run.slots != nullptr && run.slots->ran && !run.slots->ended; }
+
+void LockPenRecord(PenRun& run) {
+  while (run.penRecordBusy.exchange(true, std::memory_order_acquire)) Sleep(0);
+}
+
+void UnlockPenRecord(PenRun& run) { run.penRecordBusy.store(false, std::memory_order_release); }

@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "diagnosis/diagnose_run.h"
+#include "exports/pen_record.h"
 #include "pen/pen_feed.h"
 #include "pen/pen_session.h"
 #include "report/answer_log.h"
@@ -33,8 +34,15 @@ struct PenRun {
   AnswerLogEntry* logEntries = nullptr;
   uint8_t* logBytes = nullptr;
   ReportSwitches switches;
-  RunDiagnosis diagnosis;  // written by the worker before the phase leaves `diagnosis`
+  // Written by the worker before the phase leaves `diagnosis`.
+  RunDiagnosis diagnosis;
+  CursorSlotProbe* slots = nullptr;  // the diagnosis's own questions; kept by a worker stuck in them
+  SystemFacts system;
   PenFeed feed;
+  // The session's events for "Save for support...": written by the worker
+  // and read by the window's thread, each while holding `penRecordBusy`.
+  PenRecord pen;
+  std::atomic<bool> penRecordBusy{false};
   std::atomic<PenSession*> session{nullptr};
   void* hostWindow = nullptr;  // the window the context is opened on
   std::atomic<RunPhase> phase{RunPhase::report};
@@ -61,3 +69,11 @@ const char16_t* PenRunCallUnderWay(const PenRun& run);
 
 // Only for a run whose worker has ended.
 void DeletePenRun(PenRun* run);
+
+// True when the diagnosis's own questions never came back.
+bool PenRunSlotsStuck(const PenRun& run);
+
+// Holds the session's recording still for the caller (a short spin: the
+// worker holds it only while it keeps one event).
+void LockPenRecord(PenRun& run);
+void UnlockPenRecord(PenRun& run);

@@ -8,4 +8,4 @@
 struct PenRun;
 
 // False (and `error` says why) when the run cannot be recorded.
-bool RecordForSupport(const PenRun& run, bool hung, std::string& profile, std::string& error);
+bool RecordForSupport(PenRun& run, bool hung, std::string& profile, std::string& error);

@@ -45,6 +45,12 @@ using LibraryHandle = void*;
 // then LastErrorCode() tells why.
 LibraryHandle LoadLibraryNamed(const char16_t* fileName);
 
+// Loads a library only to ask it something before a test, so that the
+// test's own load of the same file is a first load again, with all that a
+// library does while it loads (posix: in a link namespace of its own, as a
+// library there may never be unloaded). Released with ReleaseLibrary.
+LibraryHandle LoadLibraryApart(const char16_t* path);
+
 // Releases a library loaded by LoadLibraryNamed; true on success.
 bool ReleaseLibrary(LibraryHandle library);
 
@@ -65,6 +71,10 @@ uint32_t LibraryFileName(LibraryHandle library, char16_t* out, uint32_t capacity
 // The same for the operating system's own core library (Windows: the file
 // of KERNEL32; posix: a stand-in whose version tells the kernel release).
 uint32_t SystemLibraryFileName(char16_t* out, uint32_t capacity);
+
+// Sets an environment variable of this process, seen by the libraries it
+// loads afterwards (value in UTF-8; null: removes it); false on failure.
+bool SetProcessVariable(const char* name, const char* value);
 
 // ---- Version resources -----------------------------------------------------
 

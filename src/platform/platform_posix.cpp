@@ -359,6 +359,16 @@ LibraryHandle LoadLibraryNamed(const char16_t* fileName) {
   return library;
 }
 
+LibraryHandle LoadLibraryApart(const char16_t* path) {
+  LibraryHandle library = dlmopen(LM_ID_NEWLM, ToUtf8(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) lastError = kErrorModuleNotFound;
+  return library;
+}
+
+bool SetProcessVariable(const char* name, const char* value) {
+  return (value == nullptr ? unsetenv(name) : setenv(name, value, 1)) == 0;
+}
+
 bool ReleaseLibrary(LibraryHandle library) {
   if (library == nullptr || dlclose(library) != 0) {
     lastError = kErrorInvalidHandle;

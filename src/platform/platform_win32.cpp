@@ -16,6 +16,7 @@ namespace {
 
 constexpr uint32_t kCppExceptionCode = 0xE06D7363u;
 constexpr uint32_t kStackOverflowCode = 0xC00000FDu;  // STATUS_STACK_OVERFLOW
+constexpr int kVariableUnits = 32767;  // the longest value an environment variable holds
 
 const wchar_t* AsWide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 wchar_t* AsWide(char16_t* text) { return reinterpret_cast<wchar_t*>(text); }
@@ -124,6 +125,16 @@ void ReserveStackForGuard() {
 
 LibraryHandle LoadLibraryNamed(const char16_t* fileName) {
   return reinterpret_cast<LibraryHandle>(LoadLibraryW(AsWide(fileName)));
+}
+
+LibraryHandle LoadLibraryApart(const char16_t* path) { return LoadLibraryNamed(path); }
+
+bool SetProcessVariable(const char* name, const char* value) {
+  wchar_t wideName[64];
+  wchar_t wideValue[kVariableUnits];
+  if (MultiByteToWideChar(CP_UTF8, 0, name, -1, wideName, 64) == 0) return false;
+  if (value != nullptr && MultiByteToWideChar(CP_UTF8, 0, value, -1, wideValue, kVariableUnits) == 0) return false;
+  return SetEnvironmentVariableW(wideName, value != nullptr ? wideValue : nullptr) != 0;
 }
 
 bool ReleaseLibrary(LibraryHandle library) { return FreeLibrary(static_cast<HMODULE>(library)) != 0; }

@@ -11,6 +11,11 @@ struct LibraryCall {
   bool released;
 };
 
+// The library CallLoadLibrary loads: WINTAB32.DLL by the system's search
+// order, or, once this is given a full path (a replay's simulated library),
+// that file. Called before any test runs; the path must outlive them.
+void LoadLibraryFrom(const char16_t* path);
+
 // argument: a LibraryCall. Sets `library` (null on failure: then
 // platform::LastErrorCode() tells why).
 void CallLoadLibrary(void* argument);

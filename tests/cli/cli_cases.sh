@@ -64,13 +64,33 @@ finish_background() {
   done
 }
 
-# run LIBRARY(sim|no-wtinfo|none) PROFILE INJECT [OPTIONS...]: sets $out,
-# $err (file names) and $status.
+# run LIBRARY(sim|no-wtinfo|none|replay) PROFILE INJECT [OPTIONS...]: sets
+# $out, $err (file names) and $status. A replay (--replay in the options)
+# finds the simulated library in sim/ beside the program by itself: it runs
+# without a library path, and with a profile and an injection in the
+# environment that it must not heed. (Under Wine, which prefers its own
+# wintab32 to any file of that name, with the override every native
+# WINTAB32.DLL needs there.)
 run() {
   local library="$1" profile="$2" inject="$3"
   shift 3
   local dir="$work/$library"
   out="$work/out.$BASHPID" err="$work/err.$BASHPID"
+  if [ "$library" = replay ]; then
+    local ignored="interface,IFC_NDEVICES,real,segv;WTOpenW,fail"
+    if [ "$mode" = native ]; then
+      env -u LD_LIBRARY_PATH PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
+        timeout 20 "$program" "$@" >"$out" 2>"$err"
+    else
+      # Beside the folder sim/ of the recorded runs: the replay loads the
+      # library from the same path (a report that fills up stops at the
+      # same row only when the path has the same length).
+      WINEDLLOVERRIDES=wintab32=n,b PADSCOPE_SIM_PROFILE=no-tablet PADSCOPE_SIM_INJECT="$ignored" PADSCOPE_SIM_LOADER_HANG= \
+        timeout 60 "$wine_run" "$work/padscope-report.exe" "$@" >"$out" 2>"$err"
+    fi
+    status=$?
+    return
+  fi
   if [ "$mode" = native ]; then
     local path="$dir"
     [ "$library" = sim ] && path="$sim_dir"
@@ -93,6 +113,8 @@ run() {
 # any case runs (cases run side by side).
 mkdir -p "$work/none" "$work/sim" "$work/no-wtinfo"
 if [ "$windows" = yes ]; then
+  # (A replay's program sits above sim/.)
+  cp "$program" "$work/padscope-report.exe"
   for library in none sim no-wtinfo; do cp "$program" "$work/$library/padscope-report.exe"; done
   cp "$sim_dir/WINTAB32.DLL" "$work/sim/"
   cp "$no_wtinfo_dir/WINTAB32.DLL" "$work/no-wtinfo/"
@@ -530,21 +552,30 @@ run sim default "" --pen=soon
 expect_status 2 "pen: a bad duration"
 grep -q "'--pen=soon'" "$err" || fail "pen: a bad duration: not named"
 # Recorded and replayed: every built-in profile of the simulated library,
-# and a hostile run (faults with Safe Mode at several rows, a late hang),
-# give the same report (apart from what the normalizer replaces) and the
-# same exit code.
+# option combinations, the pen check with each of its calls failing, and a
+# hostile run (faults with Safe Mode at several rows, a late hang) give the
+# same report, findings and pen lines (apart from what the normalizer
+# replaces) and the same exit code, replayed with --replay alone: the
+# recording brings its options and the machine it was made on (natively
+# the stand-ins' desktop, folders and other edition, which the replay's
+# environment does not have).
 normalized() { "$NORMALIZE" <"$1"; }
+mkdir -p "$work/other-edition"
+cp "$sim_dir/WINTAB32.DLL" "$work/other-edition/"
 round_trip() {  # round_trip NAME PROFILE INJECT [OPTIONS...]
   local name="$1" profile="$2" inject="$3"
   shift 3
   local recording="$work/recorded-$name.profile"
   rm -f "$recording"
-  LOADER_HANG="${RECORD_LOADER_HANG:-}" run sim "$profile" "$inject" "$@" --record "$(host_path "$recording")"
+  PADSCOPE_POSIX_DESKTOP=0,0,1280,1024 PADSCOPE_POSIX_SYSTEM_FOLDERS="$sim_dir" \
+    PADSCOPE_POSIX_OTHER_EDITION="$work/other-edition" \
+    LOADER_HANG="${RECORD_LOADER_HANG:-}" run sim "$profile" "$inject" "$@" --record "$(host_path "$recording")"
   local recorded_status=$status
   local recorded_out="$work/recorded-$name.out"
   cp "$out" "$recorded_out"
   [ -s "$recording" ] || { fail "round trip $name: nothing recorded ($(head -c 300 "$err"))"; return; }
-  run sim "$(host_path "$recording")" "" "$@"
+  [ "$(head -1 "$recording" | tr -d '\r')" = "padscope-recording 2" ] || fail "round trip $name: no format line"
+  run replay "" "" --replay "$(host_path "$recording")"
   [ "$status" -eq "$recorded_status" ] || fail "round trip $name: replay exit code $status, recorded $recorded_status"
   cmp -s <(normalized "$recorded_out") <(normalized "$out") || {
     fail "round trip $name: the replay's report differs"
@@ -563,11 +594,35 @@ done
 # The options change which calls are made, not how they are recorded: a
 # sample of them natively (a Wine process costs seconds on a busy machine).
 if [ "$mode" = native ]; then
-  round_trip no-null-buffer default "" --no-null-buffer
-  round_trip overrides zero-counts "" --override-counts --no-context-device
-  round_trip probe-ignored no-tablet "" --ignore-probe
+  background round_trip no-null-buffer default "" --no-null-buffer
+  background round_trip overrides zero-counts "" --override-counts --no-context-device
+  background round_trip probe-ignored no-tablet "" --ignore-probe
+  background round_trip diagnose-overrides zero-counts "" --diagnose --override-counts
+  background round_trip diagnose-faults faults "" --diagnose
+  background round_trip pen-diagnose-zero-counts zero-counts "" --diagnose --pen=1
 fi
-round_trip unguarded default "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
+# The diagnosis's own questions past the count (zero-counts' cursors answer
+# past a count of 0) and the recorded machine: a desktop of 1280x1024 under
+# a system context of 1920x1080, and (natively) another edition.
+round_trip diagnose-zero-counts zero-counts "" --diagnose
+for id in cursor-beyond-count screen-mismatch; do
+  grep -q "^warning  $id " "$out" || fail "round trip diagnose-zero-counts: no $id finding in the replay"
+done
+[ "$mode" = native ] && ! grep -q "^warning  other-edition-differs " "$out" &&
+  fail "round trip diagnose-zero-counts: the recorded other edition was not judged"
+# The pen check: its packets in order and each of its calls failing.
+[ "$mode" = wine-x86 ] && pen_failures="WTPacketsGet,segv" ||
+  pen_failures="WTOpenW,fail WTOpenW,segv WTEnable,fail WTPacketsGet,segv WTPacketsGet,count=3 WTClose,fail WTClose,ill"
+round_trip pen default "" --pen=1
+[ "$(grep -c '^ *1[01][0-9]0 ' "$out")" -eq 9 ] || fail "round trip pen: not the nine packets of the stroke"
+for failure in $pen_failures; do
+  background round_trip "pen-$failure" default "$failure" --pen=1
+done
+if [ "$mode" != wine-x86 ]; then
+  background round_trip pen-hang default "WTPacketsGet,hang" --pen=1
+  background round_trip pen-diagnose default "" --diagnose --pen=1 --no-null-buffer
+fi
+background round_trip unguarded default "cursor:1,CSR_MODE,real,fpe" --no-safe-mode
 hostile="device:0,DVC_NAME,real,segv;interface,IFC_NCONTEXTS,probe,ill;cursor:0,CSR_BUTTONS,probe,fpe"
 hostile+=";cursor:1,CSR_PKTDATA,real,raise;cursor:2,CSR_PHYSID,real,hang"
 hostile_round_trip() {
@@ -578,6 +633,92 @@ hostile_round_trip() {
 background hostile_round_trip
 RECORD_LOADER_HANG=attach background round_trip load-hang default ""  # the replay hangs from the recording alone
 [ "$windows" = yes ] && RECORD_LOADER_HANG=detach background round_trip release-hang default ""  # posix has no release to hang in
+# The library the findings name is the recorded one, not the simulated one
+# that answers the replay: a recording edited to say it was loaded from a
+# vendor's folder outside the system's.
+sed -e 's|^system library-path .*|system library-path "/opt/vendor/WINTAB32.DLL"|' \
+  -e 's|^system in-system-folder .*|system in-system-folder no|' \
+  "$work/recorded-diagnose-zero-counts.profile" >"$work/vendor.recording"
+run replay "" "" --replay "$(host_path "$work/vendor.recording")"
+grep -q '^warning  library-outside-system .*Rows: loaded from /opt/vendor/WINTAB32\.DLL\.' "$out" ||
+  fail "a replay names the simulated library instead of the recorded one"
+# What a recording writes (sim/README.md, "Recordings"): a text answer as
+# text, a long run of one unit as a fill, the library's own version strings
+# (posix: the profile's; Windows: the simulated DLL's resource), line ends
+# of the system.
+printf 'base capacity-unterminated\nitem device:0 DVC_NAME text "Side Pad"\nversion FileVersion "9.9.9.9"\nversion CompanyName none\n' \
+  >"$work/versioned.profile"
+run sim "$(host_path "$work/versioned.profile")" "" --override-counts --record "$(host_path "$work/versioned.recording")"
+tr -d '\r' <"$work/versioned.recording" >"$work/versioned.lines"
+grep -qxF 'item device:0 DVC_NAME text "Side Pad"' "$work/versioned.lines" || fail "recording: a text answer not as text"
+grep -qxF '  fill 131072 u16 0x0041' "$work/versioned.lines" || fail "recording: 131072 bytes of \"A\" not as one fill"
+if [ "$windows" = yes ]; then
+  versions=('version FileVersion "1.4.2.7"' 'version CompanyName "PADSCOPE Test Bench"')
+  [ "$(grep -c $'\r$' "$work/versioned.recording")" -eq "$(wc -l <"$work/versioned.recording")" ] ||
+    fail "recording: not every line ends in CR LF"
+else
+  versions=('version FileVersion "9.9.9.9"' 'version CompanyName none' 'system library-FileVersion "9.9.9.9"')
+  grep -q $'\r' "$work/versioned.recording" && fail "recording: CR in a posix recording"
+fi
+for line in "${versions[@]}"; do grep -qxF "$line" "$work/versioned.lines" || fail "recording: no line '$line'"; done
+# A --replay FILE that cannot be read: one line that names the file, the
+# line and what was expected; exit code 2, nothing run. A UTF-8 byte order
+# mark is no fault.
+#   name|the file's bytes (printf format; "-": no file)|the line after "FILE: "
+malformed=(
+  "empty||the file is empty"
+  "UTF-16|\xff\xfep\0a\0d\0|line 1: the file is UTF-16 text; expected UTF-8 (save it as UTF-8)"
+  "cut short|padscope-recording 2\noptions\nitem interface 1 u8 1\n|the file is cut short: the recording's last line is not 'end'"
+  "newer format|padscope-recording 3\nend\n|line 1: 'padscope-recording 3' is a format this version cannot replay; expected 'padscope-recording 2'"
+  "past a limit|padscope-recording 2\noptions\nitem interface 1 u8 300\nend\n|line 3: u8 value '300' is past the limit of u8, 255"
+  "no such file|-|no built-in profile and no readable file of that name"
+)
+# (The emulated x86 machine, where a process costs seconds, takes one: the
+# reader is the same code in every edition.)
+[ "$mode" = wine-x86 ] && malformed=("${malformed[3]}")
+for row in "${malformed[@]}"; do
+  IFS='|' read -r name bytes expected <<<"$row"
+  file="$work/malformed-${name// /-}.recording"
+  # shellcheck disable=SC2059
+  [ "$bytes" = - ] || printf "$bytes" >"$file"
+  run replay "" "" --replay "$(host_path "$file")"
+  expect_status 2 "--replay of a file $name"
+  [ ! -s "$out" ] || fail "--replay of a file $name: something was run"
+  [ "$(wc -l <"$err")" -eq 1 ] && [ "$(tr -d '\r' <"$err")" = "padscope-report: --replay: $(host_path "$file"): $expected" ] ||
+    fail "--replay of a file $name: '$(head -c 300 "$err")'"
+done
+printf '\xef\xbb\xbf' | cat - "$work/recorded-default.profile" >"$work/with-mark.recording"
+run replay "" "" --replay "$(host_path "$work/with-mark.recording")"
+expect_status 0 "--replay of a recording with a UTF-8 byte order mark"
+# A recording made under Wine (x64) from its builtin wintab32 while the stub
+# pen drew a stroke (tests/wine/tablet/builtin_recording_case.sh), CR LF
+# line ends and all, replayed here: the findings judge the recorded machine
+# (the library in its system folder, a desktop as large as the system
+# context, no 32-bit edition), and the pen lines are the recorded packets in
+# order.
+if [ "$mode" = native ]; then
+  wine_recording="$here/recordings/wine-builtin-stroke.recording"
+  run replay "" "" --replay "$wine_recording"
+  expect_status 0 "the Wine recording replayed"
+  for id in cursor-beyond-count other-edition-missing; do
+    grep -q "^warning  $id " "$out" || fail "the Wine recording replayed: no $id finding"
+  done
+  grep -qF 'Rows: there is no C:\windows\syswow64\WINTAB32.DLL.' "$out" ||
+    fail "the Wine recording replayed: not the recorded other edition"
+  grep -qE '^warning  (library-outside-system|screen-mismatch) ' "$out" &&
+    fail "the Wine recording replayed: the replaying machine was judged"
+  # x, y and pressure of every recorded packet, against the packet lines.
+  tr -d '\r' <"$wine_recording" | awk '$1 == "packet" && $2 == "status" {
+    for (k = 2; k < NF; k += 2) v[$k] = $(k + 1); print v["x"], v["y"], v["pressure"] }' >"$work/wine-packets"
+  tr -d '\r' <"$out" | sed -n '/^      time  cursor/,/^$/p' | awk 'NF == 9 && $1 ~ /^[0-9]+$/ { print $4, $5, $6 }' >"$work/replayed-packets"
+  [ -s "$work/wine-packets" ] && cmp -s "$work/wine-packets" "$work/replayed-packets" ||
+    fail "the Wine recording replayed: the packets differ: $(diff "$work/wine-packets" "$work/replayed-packets" | head -4)"
+fi
+# Options given to --replay replace the recorded ones.
+run replay "" "" --replay "$(host_path "$work/recorded-diagnose-zero-counts.profile")" --override-counts
+expect_status 0 "--replay with options of its own"
+grep -q '^Diagnosis' "$out" && fail "--replay with options of its own: the recorded --diagnose still ran"
+grep -q '^CSR_NAME ' "$out" || fail "--replay with options of its own: --override-counts not heeded"
 
 # --json: one document, parsed by a real JSON parser and checked against the
 # report it carries and against the text run of the same tablet: its report,
@@ -844,7 +985,7 @@ run sim default "" extra
 expect_status 2 "stray argument"
 run sim default "" --help
 expect_status 0 "--help"
-for option in --no-safe-mode --json --record --diagnose; do
+for option in --no-safe-mode --json --record --replay --diagnose; do
   grep -q -- "$option" "$out" || fail "--help: $option not listed"
 done
 run sim default "" --version

@@ -230,7 +230,8 @@ TEST(run_exports, a_run_that_cannot_be_recorded_is_never_a_success) {
     options.recordPath = file;
     RunExports exports;
     std::string error;
-    ASSERT_TRUE(PrepareExports(options, exports, error)) << row.name << ": " << error;
+    int code = 0;
+    ASSERT_TRUE(PrepareExports(options, exports, error, code)) << row.name << ": " << error;
     DialogState* state = NewDialogState(nullptr);
     ASSERT_NE(state, nullptr);
     AttachExports(exports, *state);
@@ -238,7 +239,8 @@ TEST(run_exports, a_run_that_cannot_be_recorded_is_never_a_success) {
     exports.log.library.loaded = row.loaded;
     exports.log.entriesLost = row.entriesLost;
     bool hung = false;
-    EXPECT_EQ(FinishExports(exports, *state, u"", hung, options), row.expected) << row.name;
+    EXPECT_EQ(FinishRecording(exports, options, FinishExports(exports, *state, u"", hung, options)), row.expected)
+        << row.name;
     DeleteDialogState(state);
     std::FILE* written = std::fopen(file, "rb");
     EXPECT_EQ(written, nullptr) << row.name << ": something was recorded";

@@ -64,7 +64,7 @@ sys.exit(subprocess.call(sys.argv[1:], stdout=w, restore_signals=True))' "$@"
 reference="$work/reference.profile"
 program --record "$(host_path "$reference")" >/dev/null 2>"$work/reference.err"
 reference_status=$?
-[ "$reference_status" -eq 0 ] && head -1 "$reference" | grep -q '^# PADSCOPE tablet recording' || {
+[ "$reference_status" -eq 0 ] && head -1 "$reference" | grep -q '^padscope-recording 2' || {
   fail "the reference recording: exit code $reference_status ($(head -c 300 "$work/reference.err"))"
   echo "0 passed, 1 failed"
   exit 1
@@ -124,7 +124,10 @@ check_device() { [ -c "$file" ] || echo "the device node was replaced"; }
 check_folder() { [ -d "$file" ] || echo "the folder was replaced"; }
 
 # ---- The rows.
-#   name|set-up|standard output (file, full, closed, closed-pipe)|options|exit code|stderr line ("": none)|check|editions
+#   name|set-up|standard output (file, full, closed, closed-pipe, limited)|options|exit code|stderr line ("": none)|check|editions
+# limited: standard output to /dev/null, every file the program writes held
+# to 4 KiB (a file-size limit, whose signal is ignored as a shell may leave
+# it), so that only the recording's final write fails.
 # In the stderr line FILE stands for the name given to --record; a line
 # ending in ": " is matched up to there (the rest is the system's reason).
 # Editions: n native, w Wine x64, x the emulated x86 machine's sample.
@@ -159,6 +162,7 @@ rows=(
   "missing folder named in CJK and Greek|missing_cjk_folder|file||2|$refused|absent|nwx"
   "NUL refused|nul|file||2|$refused|none|wx"
   "nul.txt in a folder refused|nul_folder|file||2|$refused|absent|w"
+  "final write past a file-size limit|new|limited||1|padscope-report: writing 'FILE' failed: |absent|n"
 )
 edition=n
 [ "$mode" = wine ] && edition=w
@@ -186,6 +190,7 @@ for row in "${rows[@]}"; do
     full) program "${arguments[@]}" >/dev/full 2>"$err" ;;
     closed) program "${arguments[@]}" >&- 2>"$err" ;;
     closed-pipe) to_closed_pipe "${launcher[@]}" "${arguments[@]}" 2>"$err" ;;
+    limited) (trap '' XFSZ; ulimit -f 4; program "${arguments[@]}" >/dev/null 2>"$err") ;;
   esac
   status=$?
   [ "$status" -eq "$expected" ] || fail "$name: exit code $status, expected $expected ($(head -c 300 "$err"))"

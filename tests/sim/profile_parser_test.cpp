@@ -225,7 +225,8 @@ struct ErrorRow {
 TEST(profile_format, rejects_malformed_text_and_names_the_line) {
   static const ErrorRow kRows[] = {
       {"item interface 1 u8 1\nfrobnicate 1 2", "line 2: unknown directive 'frobnicate'"},
-      {"item interface 1 u8 256", "line 1: bad u8 value '256'"},
+      {"item interface 1 u8 256", "line 1: u8 value '256' is past the limit of u8, 255"},
+      {"item interface 1 u16 65536", "u16 value '65536' is past the limit of u16, 65535"},
       {"item interface 1 u16 -1", "line 1: bad u16 value '-1'"},
       {"item interface 1 text \"open", "line 1: text without its closing quote"},
       {"item interface 1 text \"bad \\q\"", "unknown escape \\q"},
@@ -240,7 +241,7 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
       {"item interface 1 u8", "encoding 'u8' without values"},
       {"item cursor:0 DVC_NAME text \"x\"", "does not belong to the category"},
       {"item interface NOT_AN_INDEX u8 1", "unknown index 'NOT_AN_INDEX'"},
-      {"item device:100 1 u8 1", "bad category 'device:100'"},
+      {"item device:100 1 u8 1", "bad category 'device:100': past the limit of device:99"},
       {"item 7-3 1 u8 1", "bad category '7-3'"},
       {"\n\npatch interface 1 0 u8 1", "line 3: patch of an item that the profile does not have"},
       {"on interface 1 probe write=4", "write= applies to real calls only"},
@@ -252,11 +253,11 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
        "bad value for context field lcName"},
       {"item interface 1 fill 5 u64 1", "fill needs"},
       {"item interface 1 u8 1 fill 16777216 u8 1", "answer longer than"},
-      {"item interface 1 fill 16777217 u8 1", "fill needs"},
+      {"item interface 1 fill 16777217 u8 1", "fill of 16777217 bytes is past the limit of an answer, 16777216 bytes"},
       {"packet x", "pairs of <field> <value>"},
       {"packet pressure 1 speed 3", "unknown packet field 'speed'"},
-      {"packet pressure -1", "bad value '-1' for packet field pressure"},
-      {"packet x 2147483648", "bad value '2147483648' for packet field x"},
+      {"packet pressure -1", "bad value '-1' for packet field pressure: expected a number from 0 to 4294967295"},
+      {"packet x 2147483648", "bad value '2147483648' for packet field x: expected a number from -2147483648 to 2147483647"},
       {"packet x 1 y \"2\"", "packet takes no text"},
       {"call WTInfoW segv", "a call behaviour needs"},
       {"call WTClose", "a call behaviour needs"},
@@ -267,6 +268,19 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
       {"slow", "slow takes milliseconds up to 60000"},
       {"slow 60001", "slow takes milliseconds up to 60000"},
       {"slow 5 ms", "slow takes milliseconds up to 60000"},
+      {"handles 0", "handles needs the first handle"},
+      // What a file can be besides a profile: empty, UTF-16, cut short.
+      {"", "the file is empty"},
+      {"\xFF\xFEi\0t\0e\0m\0", "line 1: the file is UTF-16 text; expected UTF-8"},
+      {"\xFE\xFF", "line 1: the file is UTF-16 text"},  // big-endian
+      {"item interface 1 \\\n", "line 1: the file is cut short: it ends inside a line continued with '\\'"},
+      // Recordings: their format line, their end, their line numbers.
+      {"padscope-recording 2\nitem interface 1 u8 1\n", "the file is cut short: the recording's last line is not 'end'"},
+      {"padscope-recording 2\nitem interface 1 text \"cut", "the file is cut short"},
+      {"padscope-recording 3\nend\n", "line 1: 'padscope-recording 3' is a format this version cannot replay; expected 'padscope-recording 2'"},
+      {"padscope-recording 2\r\nitem interface 1 u8 x\r\nend\r\n", "line 2: bad u8 value 'x'"},
+      {"padscope-recording 2\nend\nitem interface 1 u8 1\nend\n", "line 3: nothing may follow the recording's 'end'"},
+      {"padscope-recording 2\nsystem desktop\nend\n", "line 2: system needs: <fact> <value>"},
   };
   for (size_t row = 0; row < std::size(kRows); ++row) {
     sim::Profile profile;
@@ -279,6 +293,24 @@ TEST(profile_format, rejects_malformed_text_and_names_the_line) {
   std::string error;
   EXPECT_FALSE(sim::ParseInjection("1,4,probe", profile, error));
   EXPECT_NE(error.find("injection '1,4,probe'"), std::string::npos) << error;
+}
+
+// A recording as Windows writes it (CR LF) and an editor may keep it (a
+// UTF-8 byte order mark): its answers, options and system facts are read.
+TEST(profile_format, reads_a_recording_with_its_options_and_system_facts) {
+  const char text[] =
+      "\xEF\xBB\xBFpadscope-recording 2\r\n# a comment\r\noptions --diagnose --pen=1\r\n"
+      "system library-path \"C:\\\\Tablet\\\\WINTAB32.DLL\"\r\nsystem desktop 0 0 1280 1024\r\n"
+      "item interface 1 u8 7 \\\r\n  u8 8\r\nhandles 4660\r\nend\r\n";
+  sim::Profile profile;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProfileText(text, profile, error)) << error;
+  const std::vector<std::pair<std::string, std::u16string>> expected = {
+      {"options", u"--diagnose --pen=1"}, {"library-path", u"C:\\Tablet\\WINTAB32.DLL"}, {"desktop", u"0 0 1280 1024"}};
+  EXPECT_EQ(profile.recorded, expected);
+  ASSERT_NE(profile.FindAnswer(wintab::WTI_INTERFACE, 1), nullptr);
+  EXPECT_EQ(*profile.FindAnswer(wintab::WTI_INTERFACE, 1), (Bytes{7, 8}));
+  EXPECT_EQ(profile.firstHandle, 4660u);
 }
 
 TEST(profile_format, every_builtin_profile_parses) {
