@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "pen_window/win32.h"
+#include "platform/windows_headers.h"
 #include "platform/platform.h"
 #include "report/dialog_state.h"
 #include "report/report_driver.h"

@@ -2,7 +2,7 @@
 // the buttons. Runs on the window thread only.
 #pragma once
 
-#include "pen_window/win32.h"
+#include "platform/windows_headers.h"
 
 inline constexpr wchar_t kPenWindowClass[] = L"PadscopePen";
 

@@ -11,7 +11,7 @@
 #include "pen/pen_feed.h"
 #include "pen/pen_session.h"
 #include "pen_window/header_text.h"
-#include "pen_window/win32.h"
+#include "platform/windows_headers.h"
 
 struct PenRun;
 

@@ -1,5 +1,5 @@
-// The Windows headers as the pen window uses them: Unicode, Vista as the
-// oldest system.
+// The Windows headers as the Windows programs use them: Unicode, Vista as
+// the oldest system, no min/max macros, the lean set of headers.
 #pragma once
 
 #ifndef UNICODE
