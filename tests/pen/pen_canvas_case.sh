@@ -98,10 +98,17 @@ for case in "${cases[@]}"; do
       for line in "PADSCOPE x[0-9][0-9] - " "Diagnosis" "PEN SESSION" "Packets read: 9" "Strokes drawn: 1"; do
         grep -q "^$line" <<<"$copied" || fail "support: the copied text has no line '$line'"
       done
-      # Save for support: the recording padscope-report --record writes of the same library.
-      WINEDLLOVERRIDES=wintab32=n timeout 120 "$wine_run" "$work/padscope-report.exe" \
+      # Save for support: the recording padscope-report --record writes of
+      # the same library with the diagnosis and a pen check, the stroke's
+      # packets included; the check lasts as long as the window had read
+      # (whole seconds, at least one), which the options line says.
+      WINEDLLOVERRIDES=wintab32=n timeout 120 "$wine_run" "$work/padscope-report.exe" --diagnose --pen=1 \
         --record "$(windows_path "$work/recorded.profile")" >/dev/null 2>&1
-      cmp -s "$work/saved.profile" "$work/recorded.profile" ||
+      grep -qE $'^options --diagnose --pen=[1-9][0-9]*\r$' "$work/saved.profile" ||
+        fail "support: the saved recording's options are not the diagnosis and a pen check"
+      [ "$(grep -c '^packet status' "$work/saved.profile")" -eq 9 ] || fail "support: the saved recording lacks the stroke's 9 packets"
+      pen_seconds_said() { sed -E 's/^options --diagnose --pen=[0-9]+/options --diagnose --pen=N/' "$1"; }
+      cmp -s <(pen_seconds_said "$work/saved.profile") <(pen_seconds_said "$work/recorded.profile") ||
         fail "support: the saved recording differs from --record's: $(diff "$work/saved.profile" "$work/recorded.profile" | head -5)"
       ;;
     eraser)
