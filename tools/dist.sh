@@ -43,8 +43,11 @@ for preset in x86 x64; do
   build="$dist/$preset"
   cmake --preset "$preset" -B "$build" -DPADSCOPE_TESTS=OFF >/dev/null
   targets=("${programs[@]}" wintab_sim)
+  # The list is read whole first: grep -q would stop reading early, and the
+  # writer's broken pipe then fails the test under pipefail.
+  available="$(cmake --build "$build" --target help)"
   for program in "${optional_programs[@]}"; do
-    if cmake --build "$build" --target help | grep -qx "\.\.\. $program"; then
+    if grep -qx "\.\.\. $program" <<<"$available"; then
       targets+=("$program")
     fi
   done
