@@ -1,6 +1,7 @@
 #include "cli/pen_json.h"
 
 #include "exports/json_text.h"
+#include "exports/record_lines.h"
 #include "wintab/wintab_binding.h"
 
 // Written by appending to one string, value by value: the pen check can
@@ -19,18 +20,6 @@ const char* const kVerdictNames[] = {"none",           "libraryFaulted", "librar
                                      "hiddenWindow",   "noPackets",      "noPressureField",   "onlyHovered",
                                      "pressureZero",   "pressureFixed",  "tipNotReleased",    "lowPressureRange"};
 const char* const kReadingEnds[] = {"timeUp", "stopped", "fault", "brokenAnswer", "windowClosed"};
-
-void Number(std::string& out, int64_t value) {
-  char digits[24];
-  size_t n = 0;
-  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-  do {
-    digits[n++] = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
-  if (value < 0) out += '-';
-  while (n > 0) out += digits[--n];
-}
 
 // ", \"name\": "
 void Key(std::string& out, const char* name) {
@@ -53,7 +42,7 @@ void Flag(std::string& out, const char* name, bool value) {
 
 void Field(std::string& out, const char* name, int64_t value) {
   Key(out, name);
-  Number(out, value);
+  AppendDecimal(out, value);
 }
 
 // [a, b] or [a, b, c]
@@ -61,7 +50,7 @@ void Numbers(std::string& out, const int32_t* values, int count) {
   out += '[';
   for (int k = 0; k < count; ++k) {
     if (k != 0) out += ", ";
-    Number(out, values[k]);
+    AppendDecimal(out, values[k]);
   }
   out += ']';
 }
@@ -96,7 +85,7 @@ void Packet(std::string& out, const PenSession& session, const DecodedPacket& pa
       {PK_TANGENT_PRESSURE, "tangentPressure", packet.tangentPressure},
   };
   out += "{\"context\": ";
-  Number(out, static_cast<int64_t>(packet.context));
+  AppendDecimal(out, static_cast<int64_t>(packet.context));
   for (const auto& field : fields) {
     if (PenPacketsCarry(session, field.field)) Field(out, field.name, field.value);
   }
@@ -116,7 +105,7 @@ void Summary(std::string& out, const PenSession& session) {
   const uint32_t fields = session.layout.fields;
   const ContactTally& contact = ContactOf(tally, fields);
   out = "{\"packets\": ";
-  Number(out, tally.packets);
+  AppendDecimal(out, tally.packets);
   Range(out, session, "x", PK_X, tally.xMin, tally.xMax);
   Range(out, session, "y", PK_Y, tally.yMin, tally.yMax);
   Range(out, session, "pressure", PK_NORMAL_PRESSURE, static_cast<int32_t>(tally.pressureMin),
@@ -135,7 +124,7 @@ void Summary(std::string& out, const PenSession& session) {
   for (int k = 0; k < 3; ++k) {
     Key(out, gapNames[k]);
     if (tally.gapCount != 0) {
-      Number(out, gaps[k]);
+      AppendDecimal(out, gaps[k]);
     } else {
       out += "null";
     }
@@ -145,7 +134,7 @@ void Summary(std::string& out, const PenSession& session) {
     out += '[';
     for (uint32_t k = 0; k < tally.cursorCount; ++k) {
       out += k == 0 ? "{\"cursor\": " : ", {\"cursor\": ";
-      Number(out, tally.cursors[k]);
+      AppendDecimal(out, tally.cursors[k]);
       Key(out, "name");
       out += JsonString(session.cursorNames[k]);
       Field(out, "packets", tally.cursorPackets[k]);
@@ -212,7 +201,7 @@ void WritePenJsonEvent(void* context, const PenSession& session, const PenEvent&
       Flag(out, "entering", event.entering);
       Key(out, "cursor");
       if (event.cursorKnown) {
-        Number(out, event.cursor);
+        AppendDecimal(out, event.cursor);
       } else {
         out += "null";
       }
@@ -244,7 +233,7 @@ std::string PenMember(const PenJson& pen, int exitCode, bool hung) {
   out += ",\n    \"hung\": ";
   out += hung ? "true" : "false";
   out += ",\n    \"exitCode\": ";
-  Number(out, exitCode);
+  AppendDecimal(out, exitCode);
   out += "},\n";
   return out;
 }

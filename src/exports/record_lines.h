@@ -1,6 +1,6 @@
-// Pieces of the recording's lines, appended in place: the recording is
-// written by padscope-report, whose size is held small, so numbers are
-// appended without temporary strings.
+// Pieces of the recording's lines (and of the pen check's JSON), appended
+// in place: both are written by padscope-report, whose size is held small,
+// so numbers are appended without temporary strings.
 #pragma once
 
 #include <cstdint>
