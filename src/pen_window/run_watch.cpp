@@ -2,6 +2,7 @@
 
 #include "pen/pen_tally.h"
 #include "pen_window/canvas_view.h"
+#include "pen_window/context_window.h"
 #include "pen_window/header_text.h"
 #include "pen_window/pen_run.h"
 #include "run/watchdog.h"
@@ -136,7 +137,7 @@ void Watchdog(PenWindowState& state, uint64_t now) {
 void StartRun(PenWindowState& state) {
   ResetLive(state);
   ClearCanvas(state);  // a new test draws on a clean canvas
-  state.run = StartPenRun(state.window);
+  state.run = StartPenRun(ContextWindowFor(state.window));
   state.lastWatch = GetTickCount64();
   state.lastProgress = -1;
   if (state.run == nullptr) {
